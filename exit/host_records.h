@@ -98,9 +98,10 @@ typedef struct WORKAREA {
 
 #pragma pack(pop)
 
-/* The entry point, the library's only export. */
+/* The entry point, the library's only export: 0 done, 1 row skipped, 2 error. */
 typedef int16_t (*PFN_KLOCOLMAPWEXIT)(INPUTPARMS* pInputParms, COLLIST* pSrcColList,
                                       COLLIST* pDestColList);
+int16_t KLOColMapWExit(INPUTPARMS* pInputParms, COLLIST* pSrcColList, COLLIST* pDestColList);
 
 /* ------------------------------------------------------------------ exit's own context */
 

@@ -2,7 +2,6 @@
 
 #include "host/emul/host_emul.h"
 
-extern "C" int16_t KLOColMapWExit(INPUTPARMS*, COLLIST*, COLLIST*);
 
 TEST(Smoke, NoCountryFailsSetUp) {
     hostemu::ColumnMap m(&KLOColMapWExit, u"switch=\"ES", {{u"NID"}}, {{u"NID"}});
