@@ -1,0 +1,119 @@
+/*
+** it.h - Italy: the codice fiscale module.
+**
+** A codice fiscale has 16 characters, positions 1 to 16: family-name code (1-3),
+** first-name code (4-6), year (7-8), month letter (9), day (10-11, plus 40 for women),
+** commune letter (12), commune number (13-15) and control character (16).  Written with
+** separators it has 19 characters in groups of 3, 3, 5 and 5.  Digits of the date and
+** the commune may be replaced by substitution letters (L = 0 ... V = 9), counted from
+** the right, when two people would otherwise share a code.
+**
+** Module layout: init_it.cpp (formats, column checks, InitCountryIT), validate_it.cpp
+** (field reading, commune check, ValidateCodeIT, SetControlChar), mask_it.cpp
+** (MaskNameCode, MaskCodeIT, the row routine MaskCountryIT), random_it.cpp (RandomCodeIT),
+** tables_it.cpp (character tables and the accepted-commune bitmap).
+*/
+#ifndef ZT0NID_COUNTRIES_IT_H
+#define ZT0NID_COUNTRIES_IT_H
+
+#include <stdint.h>
+
+#include "countries/countries.h"
+
+/* Bits of WorkAreaIT: the parts to replace and the layout of the result. */
+enum {
+    IT_NAMES = 0x01,              /* family-name and first-name codes */
+    IT_DATE = 0x02,               /* year, month and day (the sex is kept) */
+    IT_COMMUNE = 0x04,            /* commune code */
+    IT_BLANK = 0x08,              /* 19 characters, blanks between the groups */
+    IT_HYPHEN = 0x10,             /* 19 characters, hyphens between the groups */
+    IT_COMPACT = 0x20,            /* 16 characters */
+    IT_DEFAULT_FORMAT = IT_DATE | IT_COMMUNE,
+
+    /* Per-row bits added to a copy of the word: fields holding substitution letters. */
+    IT_OMO_DAY = 0x40,
+    IT_OMO_YEAR = 0x80,
+    IT_OMO_COMMUNE = 0x100,
+    IT_OMO_ANY = IT_OMO_DAY | IT_OMO_YEAR | IT_OMO_COMMUNE
+};
+
+/* Status codes of the rule routines, translated by MaskCountryIT. */
+enum {
+    IT_ERR_MASK = 0x2001,         /* a name code (or the commune walk) could not be masked */
+    IT_ERR_DATE = 0x2003,
+    IT_ERR_COMMUNE = 0x2004,
+    IT_ERR_FAMILY = 0x2007,
+    IT_ERR_FIRST = 0x2008,
+    IT_PARSE_FAIL = 8             /* ParseDigits: not enough digits or no blank padding */
+};
+
+enum { IT_CODE_CHARS = 16, IT_SEPARATED_CHARS = 19, IT_FORMAT_COUNT = 21 };
+
+/* ------------------------------------------------------------------ tables (tables_it.cpp) */
+
+extern const char16_t VowelsIT[];         /* "AEIOU" */
+extern const char16_t ConsonantsIT[];     /* the 21 other letters */
+extern const char16_t MonthLetters[];     /* "ABCDEHLMPRST", January to December */
+extern const char16_t ShortMonths[];      /* months of fewer than 31 days */
+extern const char16_t CommuneLetters[];   /* "ABCDEFGHILMZ" */
+extern const char16_t OmocodeLetters[];   /* "LMNPQRSTUV", substitutes of 0 to 9 */
+extern const uint8_t OmocodePositions[7]; /* digit positions from the right: 15 ... 7 */
+extern const uint8_t OddValues[26];       /* control-character values of A-Z at odd positions */
+
+/* Index of c in the NUL-terminated table, or -1. */
+int IndexInIT(const char16_t* table, char16_t c);
+
+/* True when letter (A-Z) with number 0..999 is an accepted commune code: its letter is in
+** CommuneLetters, the number is not 0 and the code is not in UnassignedCommunes. */
+bool CommuneAcceptedIT(char16_t letter, int number);
+
+/* ------------------------------------------------------------------ formats (init_it.cpp) */
+
+extern const char16_t* const FormatTableIT[IT_FORMAT_COUNT];
+
+/* WorkAreaIT word of FormatTableIT[index]: masked parts by index mod 7, layout by block. */
+uint32_t FormatFlagsIT(int index);
+
+/* Checks a column for a codice fiscale: a string type of 16 to 255 characters.  Stores the
+** value type code on success; returns 0, 7 (bad source type), 8 (bad destination type)
+** or 257 (length). */
+int32_t CheckColTypeIT(const COLDESC* col, int16_t* typeCode, bool isSource);
+
+/* ------------------------------------------------------------------ rules */
+
+/* Reads count digits at text into *out; with count < width the rest up to width must be
+** blanks.  0, or IT_PARSE_FAIL. */
+int ParseDigits(const char16_t* text, int count, int width, int32_t* out);
+
+/* Value of a two- or three-character number field; with substituted set, a substitution
+** letter counts as its digit.  No check: callers validate the characters first. */
+int ReadFieldIT(const char16_t* p, int width, bool substituted);
+
+/* The commune number of positions 13-15: through the substitution letters when
+** IT_OMO_COMMUNE is set, else exactly three digits.  False when it is not a number. */
+bool ReadCommuneNumberIT(const char16_t* code, uint32_t flags, int32_t* number);
+
+/* Days of the month of a month letter in a two-digit year (February: 29 when year % 4 = 0). */
+int MonthLengthIT(char16_t monthLetter, int year);
+
+/* 1 when the four characters (letter, three digits) form an accepted commune code, else 0. */
+int CheckCommuneCode(const char16_t* code);
+
+/* Checks the name codes, the birth date and the commune of a compact upper-case code:
+** 0 or the IT_ERR_* of the first faulty part. */
+uint16_t ValidateCodeIT(const char16_t* code, uint32_t flags);
+
+/* Writes the control character of positions 1-15 at position 16. */
+void SetControlChar(char16_t* code);
+
+/* Masks a three-letter name code with key: 1, or 0 without input. */
+int MaskNameCode(const char16_t* in, char16_t* out, int16_t key);
+
+/* Masks a validated compact code into out (17 characters): 0 or IT_ERR_MASK. */
+uint16_t MaskCodeIT(const char16_t* src, char16_t* out, uint32_t flags);
+
+/* Draws a complete valid code into out (17 characters): 0, or nonzero when the random
+** source never yields an accepted commune. */
+int RandomCodeIT(char16_t* out);
+
+#endif

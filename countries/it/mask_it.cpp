@@ -1,0 +1,323 @@
+/*
+** mask_it.cpp - Italy: deterministic masking of a codice fiscale and the row routine.
+**
+** MaskCountryIT checks the source value step by step (shape, separators, characters,
+** parts, control character), masks the parts that WorkAreaIT names with MaskCodeIT (or
+** draws a fresh code with the random method) and writes the result in the chosen layout.
+** Everything lives on the stack of the call: a row allocates nothing.
+*/
+#include "countries/it/it.h"
+#include "exit/log/log.h"
+#include "exit/wstr.h"
+
+/* Remainder in 0..m-1 for any sign of x. */
+static int Mod(int x, int m) {
+    int r = x % m;
+    return r < 0 ? r + m : r;
+}
+
+/* ------------------------------------------------------------------ name codes */
+
+int MaskNameCode(const char16_t* in, char16_t* out, int16_t key) {
+    if (!in || !out) return 0;
+    bool vowelSeen = false;
+    int16_t k = key;
+    for (int i = 0; i < 3; ++i) {
+        /* The middle character shifts backwards, the outer two forwards. */
+        int shift = i == 1 ? -k : k;
+        int p = IndexInIT(VowelsIT, in[i]);
+        if (p >= 0) {
+            vowelSeen = true;
+            out[i] = VowelsIT[Mod(p + 1 + shift, 5)];
+        } else if (!vowelSeen) {
+            int q = IndexInIT(ConsonantsIT, in[i]); /* -1 for a character in neither table */
+            out[i] = ConsonantsIT[Mod(q + 1 + shift, 21)];
+        } else {
+            out[i] = in[i]; /* the "X" padding after a vowel */
+        }
+        k = int16_t(k + i + 1);
+    }
+    out[3] = 0;
+    return 1;
+}
+
+/* ------------------------------------------------------------------ the whole code */
+
+/* The fields of a compact code that the masking works on. */
+struct FIELDS_IT {
+    int year;          /* 0..99 */
+    int month;         /* 1..12 */
+    int day;           /* 1..31, without the 40 of women */
+    bool female;
+    int communeLetter; /* index in CommuneLetters */
+    int32_t number;    /* commune number */
+};
+
+/* Reads the fields of a validated code; false when they are out of range. */
+static bool ReadFieldsIT(const char16_t* src, uint32_t flags, FIELDS_IT* f) {
+    f->year = ReadFieldIT(src + 6, 2, flags & IT_OMO_YEAR);
+    f->month = IndexInIT(MonthLetters, src[8]) + 1;
+    f->day = ReadFieldIT(src + 9, 2, flags & IT_OMO_DAY);
+    f->female = f->day >= 40;
+    if (f->female) f->day -= 40;
+    f->communeLetter = IndexInIT(CommuneLetters, src[11]);
+    if (!ReadCommuneNumberIT(src, flags, &f->number)) return false;
+    return f->year >= 0 && f->year <= 99 && f->month >= 1 && f->day >= 0 && f->day <= 59 &&
+           f->communeLetter >= 0 && f->number >= 0 && f->number <= 999;
+}
+
+/* Moves the date by s: year and month forward, day within the new month's length. */
+static void MaskDateIT(FIELDS_IT* f, int s) {
+    f->year = (f->year + s) % 100;
+    f->month = (f->month - 1 + s) % 12 + 1;
+    f->day = (f->day + s) % MonthLengthIT(MonthLetters[f->month - 1], f->year) + 1;
+}
+
+/* Walks the commune letters and numbers with step c until an accepted code; false when
+** the walk never finds one (it cannot happen for an accepted source and c in 1..100). */
+static bool MaskCommuneIT(FIELDS_IT* f, int c) {
+    enum { MAX_ROUNDS = 12 * 1000 };
+    int index = f->communeLetter;
+    int number = f->number;
+    for (int round = 0; round < MAX_ROUNDS; ++round) {
+        index = (index + c) % 12;
+        number -= 3 * c + 7;
+        while (number < 1) number += 999;
+        if (CommuneAcceptedIT(CommuneLetters[index], number)) {
+            f->communeLetter = index;
+            f->number = number;
+            return true;
+        }
+    }
+    return false;
+}
+
+/* Two decimal digits of v (0..99) at out. */
+static void PutTwoDigits(char16_t* out, int v) {
+    out[0] = char16_t(u'0' + v / 10);
+    out[1] = char16_t(u'0' + v % 10);
+}
+
+/* Puts back the source's substitution letters, counted from the right, over the digits. */
+static void CarrySubstitutionsIT(const char16_t* src, char16_t* out) {
+    for (uint8_t pos : OmocodePositions) {
+        if (IndexInIT(OmocodeLetters, src[pos - 1]) < 0) break;
+        out[pos - 1] = OmocodeLetters[out[pos - 1] - u'0'];
+    }
+}
+
+uint16_t MaskCodeIT(const char16_t* src, char16_t* out, uint32_t flags) {
+    FIELDS_IT f;
+    if (!ReadFieldsIT(src, flags, &f)) return IT_ERR_MASK;
+    int key = (src[11] - 64) * 1000 + f.number;
+    int s = 2 * key + 1;
+
+    if (flags & IT_NAMES) {
+        if (!MaskNameCode(src, out, int16_t(f.month)) || !MaskNameCode(src + 3, out + 3, int16_t(f.month)))
+            return IT_ERR_MASK;
+    } else {
+        for (int i = 0; i < 6; ++i) out[i] = src[i];
+    }
+    if (flags & IT_DATE) MaskDateIT(&f, s);
+    if ((flags & IT_COMMUNE) && !MaskCommuneIT(&f, f.year == 0 ? 100 : f.year)) return IT_ERR_MASK;
+
+    PutTwoDigits(out + 6, f.year);
+    out[8] = MonthLetters[f.month - 1];
+    PutTwoDigits(out + 9, f.female ? f.day + 40 : f.day);
+    out[11] = CommuneLetters[f.communeLetter];
+    out[12] = char16_t(u'0' + f.number / 100);
+    PutTwoDigits(out + 13, f.number % 100);
+    out[15] = u'#';
+    out[16] = 0;
+    if (flags & IT_OMO_ANY) CarrySubstitutionsIT(src, out);
+    SetControlChar(out);
+    return 0;
+}
+
+/* ------------------------------------------------------------------ the row routine */
+
+/* Layout of the source value. */
+enum { SRC_COMPACT, SRC_HYPHEN, SRC_BLANK };
+
+/* Rejects an invalid part, naming the source value as it was received. */
+static int32_t RejectPart(const RBPDATA* rbp, const char16_t* fmt) {
+    char16_t src[IT_SEPARATED_CHARS + 1];
+    int n = rbp->InLength;
+    for (int i = 0; i < n; ++i) src[i] = rbp->InValue.pStr[i];
+    src[n] = 0;
+    FormatMsg(rbp->pMsgBuf, fmt, int(RC_INVALID_PART), src);
+    return RC_INVALID_PART;
+}
+
+/* A blank source gives 16 blanks for fixed-length strings, an empty string for the others. */
+static int32_t BlankResultIT(RBPDATA* rbp) {
+    char16_t* out = rbp->OutValue.pStr;
+    switch (rbp->DestDataType) {
+    case 1: case 31: case 35:
+        for (int i = 0; i < IT_CODE_CHARS; ++i) out[i] = u' ';
+        rbp->OutLength = IT_CODE_CHARS;
+        break;
+    case 3: case 33: case 37:
+        rbp->OutLength = 0;
+        break;
+    default:
+        FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x :Destination Datatype Not supported\n", int(RC_INVALID_DEST));
+        return RC_INVALID_DEST;
+    }
+    out[rbp->OutLength] = 0;
+    rbp->OutKind = KIND_STRING;
+    return RC_BLANK;
+}
+
+/* Copies the source into the compact code, dropping the separators of a 19-character
+** value and noting its layout; mixed separators are an error only under validation. */
+static int32_t CompactSourceIT(const RBPDATA* rbp, char16_t* code, int* layout) {
+    const char16_t* in = rbp->InValue.pStr;
+    *layout = SRC_COMPACT;
+    if (rbp->InLength == IT_CODE_CHARS) {
+        for (int i = 0; i < IT_CODE_CHARS; ++i) code[i] = in[i];
+    } else {
+        char16_t a = in[3], b = in[7], c = in[13];
+        if (a == u'-' && b == u'-' && c == u'-') {
+            *layout = SRC_HYPHEN;
+        } else if (a == u' ' && b == u' ' && c == u' ') {
+            *layout = SRC_BLANK;
+        } else if (rbp->Flags & MODE_VALIDATE) {
+            FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x :Invalid Separator for source data value\n",
+                      int(RC_INVALID_SEPARATOR));
+            return RC_INVALID_SEPARATOR;
+        }
+        static const uint8_t kFrom[IT_CODE_CHARS] = {0, 1, 2, 4, 5, 6, 8, 9, 10, 11, 12, 14, 15, 16, 17, 18};
+        for (int i = 0; i < IT_CODE_CHARS; ++i) code[i] = in[kFrom[i]];
+    }
+    code[IT_CODE_CHARS] = 0;
+    return RC_OK;
+}
+
+/* Checks the characters of positions 1-15, upper-cases the letters and adds the
+** substitution bits of the date and commune fields to the row flags. */
+static int32_t CheckCharactersIT(const RBPDATA* rbp, char16_t* code, uint32_t* flags) {
+    for (int i = 0; i < 6; ++i) {
+        if (!WIsLetter(code[i]))
+            return RejectPart(rbp, u"NID ERROR %#x :Invalid ASCII CHARACTER for source data value (%s) \n");
+        code[i] = WToUpper(code[i]);
+    }
+    static const struct {
+        uint8_t pos;
+        uint16_t bit;
+    } kDigits[7] = {{7, IT_OMO_YEAR},     {8, IT_OMO_YEAR},     {10, IT_OMO_DAY},    {11, IT_OMO_DAY},
+                    {13, IT_OMO_COMMUNE}, {14, IT_OMO_COMMUNE}, {15, IT_OMO_COMMUNE}};
+    bool substituted = false;
+    for (const auto& d : kDigits) {
+        char16_t c = code[d.pos - 1];
+        if (WIsDigit(c)) {
+            if (substituted)
+                return RejectPart(rbp, u"NID ERROR %#x :Invalid REPLACEMENT CHARACTER for source data value (%s) \n");
+            continue;
+        }
+        if (!WIsLetter(c))
+            return RejectPart(rbp, u"NID ERROR %#x :Invalid ASCII CHARACTER for source data value (%s)\n");
+        c = WToUpper(c);
+        if (IndexInIT(OmocodeLetters, c) < 0)
+            return RejectPart(rbp, u"NID ERROR %#x :Invalid Replacement Character for source data value (%s)\n");
+        code[d.pos - 1] = c;
+        *flags |= d.bit;
+        substituted = true;
+    }
+    static const uint8_t kLetters[2] = {8, 11}; /* month and commune letters */
+    for (int i : kLetters) {
+        if (!WIsLetter(code[i]))
+            return RejectPart(rbp, u"NID ERROR %#x :Invalid ASCII CHARACTER for source data value (%s)\n");
+        code[i] = WToUpper(code[i]);
+    }
+    return RC_OK;
+}
+
+/* Turns a ValidateCodeIT status into the row's refusal. */
+static int32_t RejectRuleIT(const RBPDATA* rbp, uint16_t status) {
+    switch (status) {
+    case IT_ERR_FAMILY:
+        return RejectPart(rbp, u"NID ERROR %#x :Invalid FAMILY NAME Code for source data value (%s) \n");
+    case IT_ERR_FIRST:
+        return RejectPart(rbp, u"NID ERROR %#x :Invalid FIRST NAME Code for source data value (%s) \n");
+    case IT_ERR_DATE:
+        return RejectPart(rbp, u"NID ERROR %#x :Invalid BIRTH DATE for source data value (%s) \n");
+    default:
+        return RejectPart(rbp, u"NID ERROR %#x :Invalid REGION CODE for source data value (%s) \n");
+    }
+}
+
+/* Validates the source value and masks it into masked; RC_OK, RC_BLANK or a refusal. */
+static int32_t MaskSourceIT(RBPDATA* rbp, uint32_t workArea, char16_t* masked, int* layout) {
+    if (rbp->InKind != KIND_STRING || !rbp->InValue.pStr) {
+        FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x :Invalid source value type\n", int(RC_INVALID_TYPE));
+        return RC_INVALID_TYPE;
+    }
+    if (rbp->InLength != IT_CODE_CHARS && rbp->InLength != IT_SEPARATED_CHARS) {
+        FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x :Invalid Length for Source Data Value\n", int(RC_INVALID_LENGTH));
+        return RC_INVALID_LENGTH;
+    }
+    if (WAllBlank(rbp->InValue.pStr, size_t(rbp->InLength))) return BlankResultIT(rbp);
+
+    char16_t code[IT_CODE_CHARS + 1];
+    int32_t rc = CompactSourceIT(rbp, code, layout);
+    if (rc != RC_OK) return rc;
+    uint32_t flags = workArea;
+    rc = CheckCharactersIT(rbp, code, &flags);
+    if (rc != RC_OK) return rc;
+    uint16_t status = ValidateCodeIT(code, flags);
+    if (status != 0) return RejectRuleIT(rbp, status);
+
+    if (rbp->Flags & MODE_VALIDATE) {
+        char16_t given = code[15];
+        SetControlChar(code);
+        if (code[15] != given)
+            return RejectPart(rbp, u"NID ERROR %#x :Invalid CONTROL CHARACTER for source data value (%s)\n");
+    }
+    if (MaskCodeIT(code, masked, flags) != 0) {
+        FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x :Error while Masking source data value: Row skipped\n",
+                  int(RC_CONVERSION));
+        return RC_CONVERSION;
+    }
+    return RC_OK;
+}
+
+/* Separator of the result (0 for compact) from the format's layout bit and the source's. */
+static char16_t SeparatorIT(uint32_t workArea, int layout) {
+    if (workArea & IT_COMPACT) return 0;
+    if (workArea & IT_BLANK) return u' ';
+    if (workArea & IT_HYPHEN) return layout == SRC_BLANK ? u' ' : u'-';
+    return layout == SRC_HYPHEN ? u'-' : layout == SRC_BLANK ? u' ' : 0;
+}
+
+/* Writes the masked code to the output buffer, separated when the destination has room. */
+static void WriteResultIT(RBPDATA* rbp, uint32_t workArea, const char16_t* masked, int layout) {
+    char16_t* out = rbp->OutValue.pStr;
+    char16_t sep = 0;
+    if (rbp->pDestCol && rbp->pDestCol->Length >= IT_SEPARATED_CHARS) sep = SeparatorIT(workArea, layout);
+    int n = 0;
+    for (int i = 0; i < IT_CODE_CHARS; ++i) {
+        if (sep && (i == 3 || i == 6 || i == 11)) out[n++] = sep;
+        out[n++] = masked[i];
+    }
+    out[n] = 0;
+    rbp->OutLength = n;
+    rbp->OutKind = KIND_STRING;
+}
+
+int32_t MaskCountryIT(RBPDATA* rbp, uint32_t* workArea) {
+    uint32_t wa = workArea ? *workArea : 0;
+    char16_t masked[IT_CODE_CHARS + 1];
+    int layout = SRC_COMPACT;
+    if (rbp->Flags & MODE_RANDOM) {
+        if (RandomCodeIT(masked) != 0) {
+            FormatMsg(rbp->pMsgBuf, u"NID ERROR Random masking failed:Row Skipped\n");
+            return RC_NOTHING;
+        }
+    } else {
+        int32_t rc = MaskSourceIT(rbp, wa, masked, &layout);
+        if (rc != RC_OK) return rc;
+    }
+    WriteResultIT(rbp, wa, masked, layout);
+    return RC_OK;
+}
