@@ -9,21 +9,45 @@
 #include "exit/random/random.h"
 #include "exit/wstr.h"
 
-enum { SEED_MODULUS = 5040, REORDERED = ES_DIGITS - 1 };
+enum {
+    SEED_MODULUS = 5040,
+    REORDERED = ES_DIGITS - 1,
+    SEED_PERIOD = 60              /* lcm(2..6): seeds equal modulo 60 give the same order */
+};
+
+/* The reorderings of the six last digits, one per seed modulo 60, built once from
+** PermuteFromSeed so that a row does no division by a variable. */
+struct PERMTABLEES {
+    uint8_t p[SEED_PERIOD][REORDERED];
+};
+
+static PERMTABLEES BuildPermTableES() {
+    PERMTABLEES t;
+    for (int seed = 0; seed < SEED_PERIOD; ++seed) {
+        uint16_t p[REORDERED];
+        PermuteFromSeed(seed, REORDERED, p);
+        for (int i = 0; i < REORDERED; ++i) t.p[seed][i] = uint8_t(p[i]);
+    }
+    return t;
+}
 
 void ScrambleDigitsES(const char16_t* digits, uint8_t* out) {
+    static const PERMTABLEES kPerms = BuildPermTableES();
     /* Shift every digit by its position plus 3 or 1, as the last digit is even or odd. */
-    int k = ((digits[ES_DIGITS - 1] - u'0') % 2 == 0) ? 3 : 1;
+    int k = ((digits[ES_DIGITS - 1] - u'0') & 1) ? 1 : 3;
     uint8_t s[ES_DIGITS];
-    int32_t seed = 1;
+    /* The seed is the product of (shifted digit + 1) modulo 5040; the product of seven
+    ** factors of at most 10 fits in 32 bits, so it is reduced once at the end. */
+    uint32_t product = 1;
     for (int i = 0; i < ES_DIGITS; ++i) {
-        s[i] = uint8_t((digits[i] - u'0' + k + i) % 10);
-        seed = seed * (s[i] + 1) % SEED_MODULUS;
+        int v = digits[i] - u'0' + k + i;   /* at most 9 + 3 + 6 */
+        s[i] = uint8_t(v >= 10 ? v - 10 : v);
+        product *= uint32_t(s[i] + 1);
     }
+    uint32_t seed = product % SEED_MODULUS;
     /* The seed depends only on which shifted digits occur, not on their order, so it can
     ** be recomputed from the result: the reordering can be undone and no two inputs meet. */
-    uint16_t p[REORDERED];
-    PermuteFromSeed(seed, REORDERED, p);
+    const uint8_t* p = kPerms.p[seed % SEED_PERIOD];
     out[0] = s[0];
     for (int i = 0; i < REORDERED; ++i) out[i + 1] = s[p[i]];
 }
