@@ -1,0 +1,62 @@
+// The 16-bit formatter: every conversion our messages use, and cutting to the buffer.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "exit/log/log.h"
+#include "host/emul/utf.h"
+
+namespace {
+
+template <class... A>
+std::string Fmt(const char16_t* fmt, A... a) {
+    char16_t buf[MSG_BUF_CHARS];
+    int n = FormatMsg(buf, fmt, a...);
+    EXPECT_EQ(size_t(n), std::char_traits<char16_t>::length(buf));
+    return Utf16ToUtf8(buf);
+}
+
+TEST(FormatMsg, Conversions) {
+    EXPECT_EQ(Fmt(u"NID ERROR %#x: Operand %s not provided", 1, u"switch"),
+              "NID ERROR 0x1: Operand switch not provided");
+    EXPECT_EQ(Fmt(u"%#x %#x %#x", 0x105, 0x3a, 0), "0x105 0x3a 0");
+    EXPECT_EQ(Fmt(u"%#x", -1), "0xffffffff");
+    EXPECT_EQ(Fmt(u"%x %X %u", 255, 255, 4000000000u), "ff FF 4000000000");
+    EXPECT_EQ(Fmt(u"%d|%d|%i", 0, -42, 2147483647), "0|-42|2147483647");
+    EXPECT_EQ(Fmt(u"%ld", 123456789012LL), "123456789012");
+    EXPECT_EQ(Fmt(u"%07d|%06d|%02d", 123, 999999, 7), "0000123|999999|07");
+    EXPECT_EQ(Fmt(u"%5d|%-5d|%+d|% d", 42, 42, 42, 42), "   42|42   |+42| 42");
+    EXPECT_EQ(Fmt(u"%c%c%07d%c%c", u'X', u'-', 42, u'-', u'T'), "X-0000042-T");
+    EXPECT_EQ(Fmt(u"%s%s", u"JK", u"123456"), "JK123456");
+    EXPECT_EQ(Fmt(u"[%5s|%-5s|%.2s]", u"ab", u"ab", u"abcd"), "[   ab|ab   |ab]");
+    EXPECT_EQ(Fmt(u"100%% %s", static_cast<const char16_t*>(nullptr)), "100% (null)");
+    EXPECT_EQ(Fmt(u"Col %s \u00cf\u20ac", u"N\u00cfR"), "Col N\u00cfR \u00cf\u20ac");
+    EXPECT_EQ(Fmt(u"Department (\"%d\")is not", 0), "Department (\"0\")is not");
+}
+
+TEST(FormatMsg, MissingArgumentsAndOddSpecsAreHarmless) {
+    EXPECT_EQ(Fmt(u"%d %s|"), "0 |");
+    EXPECT_EQ(Fmt(u"%q%"), "%q");
+    EXPECT_EQ(Fmt(u"%s", 5), "");
+    EXPECT_EQ(Fmt(u"%d", u"text"), "0");
+}
+
+TEST(FormatMsg, CutsToTheBuffer) {
+    std::u16string name(4095, u'A');
+    char16_t buf[MSG_BUF_CHARS + 8];
+    for (auto& c : buf) c = u'#';
+    int n = FormatMsg(buf, u"NID ERROR %#x: Col %s not in sourcecol list", 4, name.c_str());
+    EXPECT_EQ(n, MSG_BUF_CHARS - 1);
+    EXPECT_EQ(buf[MSG_BUF_CHARS - 1], 0);
+    EXPECT_EQ(buf[MSG_BUF_CHARS], u'#'); // nothing written past the buffer
+
+    char16_t small[8];
+    EXPECT_EQ(FormatMsgN(small, 8, u"%07d-%c", 1234567, u'L'), 7);
+    EXPECT_EQ(std::u16string(small), u"1234567");
+    EXPECT_EQ(FormatMsgN(small, 1, u"abc"), 0);
+    EXPECT_EQ(small[0], 0);
+    EXPECT_EQ(FormatMsgN(small, 0, u"abc"), 0);
+    EXPECT_EQ(FormatMsgN(small, 8, u"%999999999d", 1), 7);
+}
+
+} // namespace
