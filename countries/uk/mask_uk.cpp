@@ -23,13 +23,15 @@ enum {
 ** cannot give 000000 again. */
 static const uint8_t kShift[UK_DIGITS] = {5, 3, 1, 2, 4, 6};
 
-/* Shifts six digits by their offsets plus r, wrapping at 10; true when all come out 0. */
-static bool ShiftDigits(const char16_t* digits, int r, uint8_t* s) {
+/* Output digit i is the digit at position perm[i] shifted by that position's offset plus
+** r, wrapping at 10 (digits NULL: all digits 0).  True when all six come out 0. */
+static bool ShiftAndReorder(const char16_t* digits, int r, const uint8_t* perm, uint8_t* out) {
     int any = 0;
     for (int i = 0; i < UK_DIGITS; ++i) {
-        int t = (digits ? digits[i] - u'0' : 0) + kShift[i] + r; /* below 20 */
-        s[i] = uint8_t(t >= 10 ? t - 10 : t);
-        any |= s[i];
+        int k = perm[i] - 1;
+        int t = (digits ? digits[k] - u'0' : 0) + kShift[k] + r; /* below 20 */
+        out[i] = uint8_t(t >= 10 ? t - 10 : t);
+        any |= out[i];
     }
     return any == 0;
 }
@@ -51,10 +53,8 @@ void ScrambleNINO(const char16_t* compact, int32_t length, uint32_t flags, char1
     int r = int(v % SHIFT_MOD);
     const uint8_t* perm = PermTableUK[v % UK_PERM_ROWS];
 
-    /* Reordering keeps zeros zeros: a shift to 000000 is redone from 000000 at once. */
-    uint8_t s[UK_DIGITS], m[UK_DIGITS];
-    if (ShiftDigits(compact + 2, r, s)) ShiftDigits(nullptr, r, s);
-    for (int i = 0; i < UK_DIGITS; ++i) m[i] = s[perm[i] - 1];
+    uint8_t m[UK_DIGITS];
+    if (ShiftAndReorder(compact + 2, r, perm, m)) ShiftAndReorder(nullptr, r, perm, m); /* second pass */
 
     const char16_t* prefix = (flags & UK_MASK_PREFIX) ? ReplacePrefix(compact, m) : compact;
     out[0] = prefix[0];

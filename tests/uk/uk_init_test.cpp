@@ -26,18 +26,6 @@ TEST(UkTables, PrefixTableIsAscendingWithTheFirstPositionOfEachLetter) {
         EXPECT_EQ(PrefixPositionUK(bad), -1) << int(bad[0]);
 }
 
-TEST(UkTables, PermRowsMovePairsOfPositions) {
-    for (const auto& row : PermTableUK) {
-        int seen = 0;
-        for (int i = 0; i < UK_DIGITS; i += 2) {
-            int a = row[i], b = row[i + 1];
-            EXPECT_EQ((a + 1) / 2, (b + 1) / 2); /* both from the pair 1-2, 3-4 or 5-6 */
-            seen |= 1 << a | 1 << b;
-        }
-        EXPECT_EQ(seen, 0x7e);
-    }
-}
-
 /* InitCountryUK with columns of the given destination length and an operand string. */
 struct InitCase {
     const char16_t* operands;
@@ -54,7 +42,6 @@ TEST(UkInit, FlagWordFollowsFormatMethodAndDestinationLength) {
     const InitCase kCases[] = {
         {u"switch=\"UK", MODE_MASK, 20, 1, 0, 0},
         {u"switch=\"UK", MODE_MASK, 8, 1, 0, N},
-        {u"switch=\"UK", MODE_MASK, 9, 1, 0, 0},
         {u"switch=\"UK,format=(UK=2x-6x-1c)", MODE_MASK, 10, 1, 0, G | C | H | P},
         {u"switch=\"UK,format=(UK=2x-6x-1c)", MODE_MASK, 11, 1, 0, G | G3 | H | P},
         {u"switch=\"UK,format=(UK=2x-6x-1c)", MODE_RANDOM, 11, 1, 0, G | G3 | H},
