@@ -25,8 +25,8 @@ int16_t GetColValueCb(uint16_t colId, uint16_t valueType, uint16_t precision, ui
 }
 
 int16_t PutColValueCb(uint16_t /*valueType*/, uint16_t /*precision*/, uint16_t /*scale*/, void* buffer,
-                      int32_t /*length*/, int16_t* nullInd) {
-    return g_active ? g_active->onPut(buffer, nullInd) : 1;
+                      int32_t length, int16_t* nullInd) {
+    return g_active ? g_active->onPut(buffer, nullInd, length) : 1;
 }
 
 /* Reads a decimal number (optional sign) from text; 0 when there is none. */
@@ -104,6 +104,7 @@ int16_t ColumnMap::onGet(uint16_t colId, uint16_t valueType, uint16_t precision,
     while (i < sources_.size() && sources_[i].colId != colId) ++i;
     if (recordGets_ && current_) current_->gets.push_back(GetCall{colId, valueType, bufferLength});
     if (i == sources_.size()) return 1;
+    if (host_) return host_->get(i, valueType, precision, buffer, bufferLength, nullInd);
     const Cell& cell = cells_[i];
     if (cell.getResult != 0) return cell.getResult;
     if (nullInd) *nullInd = cell.isNull ? NULLIND_NULL : NULLIND_VALUE;
@@ -127,9 +128,10 @@ int16_t ColumnMap::onGet(uint16_t colId, uint16_t valueType, uint16_t precision,
     return 0;
 }
 
-int16_t ColumnMap::onPut(void* buffer, int16_t* nullInd) {
+int16_t ColumnMap::onPut(void* buffer, int16_t* nullInd, int32_t length) {
     ++puts_;
     putNull_ = nullInd && *nullInd == NULLIND_NULL;
+    if (host_) return host_->put(putNull_ ? nullptr : static_cast<const char16_t*>(buffer), length);
     if (putNull_ || !buffer) {
         putValue_.clear();
     } else {

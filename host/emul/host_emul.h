@@ -36,6 +36,20 @@ struct Cell {
     int16_t getResult = 0;        /* what GetColValue returns for this column */
 };
 
+/* The host's own rows, for a host that keeps its values itself (ztnid): when a map has
+** one, GetColValue and PutColValue go to it instead of to the map's cells and recorded
+** put value. */
+class RowHost {
+public:
+    virtual ~RowHost() = default;
+    /* GetColValue for the source column at index `column` of the source list. */
+    virtual int16_t get(size_t column, uint16_t valueType, uint16_t precision, void* buffer, int32_t bufferLength,
+                        int16_t* nullInd) = 0;
+    /* PutColValue of the map's destination column: value is NUL-terminated, or NULL
+    ** when the exit writes NULL; length is the declared length the exit passed. */
+    virtual int16_t put(const char16_t* value, int32_t length) = 0;
+};
+
 /* One GetColValue request as the exit made it. */
 struct GetCall {
     uint16_t colId;
@@ -65,6 +79,9 @@ public:
     void set(const std::u16string& column, const std::u16string& text) { set(column, Cell{false, text, 0}); }
     void setNull(const std::u16string& column) { set(column, Cell{true, u"", 0}); }
 
+    /* Serves the rows from host (NULL: back to the map's own cells); not owned. */
+    void setHost(RowHost* host) { host_ = host; }
+
     /* Result PutColValue gives (0 = success). */
     void setPutResult(int16_t rc) { putResult_ = rc; }
 
@@ -83,7 +100,7 @@ public:
     /* Callback side (public for the C callbacks of the implementation). */
     int16_t onGet(uint16_t colId, uint16_t valueType, uint16_t precision, void* buffer, int32_t bufferLength,
                   int16_t* nullInd);
-    int16_t onPut(void* buffer, int16_t* nullInd);
+    int16_t onPut(void* buffer, int16_t* nullInd, int32_t length = 0);
 
 private:
     std::vector<uint8_t> buildList(std::vector<Column>& cols, uint16_t firstId);
@@ -97,6 +114,7 @@ private:
     int16_t putResult_ = 0;
     bool recordGets_ = true;
     RowOutcome* current_ = nullptr;
+    RowHost* host_ = nullptr;
     int puts_ = 0;
     bool putNull_ = false;
     std::u16string putValue_;
