@@ -1,0 +1,90 @@
+/*
+** csv.h - CSV files (RFC 4180, UTF-8, header row) as sources and sinks.
+**
+** Fields may be quoted, with embedded delimiters, doubled quotes and line breaks.  An
+** empty unquoted field is NULL and a quoted empty field ("") is an empty string, unless
+** the source treats empty fields as blank (then nothing is NULL); the sink writes them
+** back the same way, so NULL and empty strings survive a round trip.  A file sink
+** writes to a temporary file beside the target and renames it on commit.
+*/
+#ifndef ZTNID_CSV_H
+#define ZTNID_CSV_H
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/ztnid/table.h"
+
+namespace ztnid {
+
+class CsvSource : public Source {
+public:
+    /* path "-" reads standard input.  Throws RunError. */
+    CsvSource(const std::string& path, char delimiter, bool emptyIsBlank);
+    ~CsvSource() override;
+
+    const std::vector<SourceColumn>& columns() const override { return columns_; }
+    bool next() override;
+    bool isNull(size_t col) override { return fields_[col].isNull; }
+    std::string_view text(size_t col) override;
+    size_t text16(size_t col, char16_t* out, size_t cap) override;
+    std::string where() const override { return "line " + std::to_string(recordLine_); }
+
+    /* Declares the type of a column (the default is VARCHAR(255)). */
+    void setType(size_t col, ColumnType t) { columns_[col].type = t; }
+
+private:
+    struct Field {
+        size_t offset, length;    /* in buf_, or in unescaped_[escaped] when escaped >= 0 */
+        int escaped;
+        bool isNull;
+    };
+    enum class Parse { Record, More, End };
+
+    Parse parseRecord();
+    Parse parseQuoted(size_t* i, Field* f);
+    bool readMore();
+
+    FILE* file_ = nullptr;
+    bool ownsFile_ = false;
+    std::string path_;
+    char delim_;
+    bool emptyIsBlank_;
+    std::vector<char> buf_;
+    size_t begin_ = 0, end_ = 0;  /* unparsed bytes */
+    bool eof_ = false;
+    long line_ = 1, recordLine_ = 0, pendingLines_ = 0;
+    std::vector<Field> fields_;
+    std::vector<std::string> unescaped_;
+    size_t escapedUsed_ = 0;
+    std::vector<SourceColumn> columns_;
+};
+
+class CsvSink : public Sink {
+public:
+    /* path "-" writes standard output. */
+    CsvSink(std::string path, char delimiter, bool crlf);
+    ~CsvSink() override;
+
+    void begin(const std::vector<DestColumn>& cols) override;
+    void write(Source& src, const std::vector<OutCell>& mapped) override;
+    void commit() override;
+    void abort() noexcept override;
+
+private:
+    void field(std::string_view v, bool isNull, bool first);
+    void flush();
+
+    std::string path_, tempPath_;
+    char delim_;
+    const char* eol_;
+    FILE* file_ = nullptr;
+    std::string out_, scratch_;
+    std::vector<DestColumn> cols_;
+};
+
+} // namespace ztnid
+
+#endif

@@ -1,0 +1,175 @@
+/*
+** main.cpp - the ztnid command line.
+**
+**   ztnid mask [options] [INPUT.csv]     copy a table, masking mapped columns
+**   ztnid explain [options] 'OPERANDS'   show what the exit makes of an operand string
+**
+** Exit status: 0 every row written, 1 some rows skipped by the exit, 2 error.
+*/
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "host/ztnid/csv.h"
+#include "host/ztnid/explain.h"
+#include "host/ztnid/run.h"
+#include "host/ztnid/sqlite_table.h"
+
+using namespace ztnid;
+
+namespace {
+
+enum { STATUS_ERROR = 2 };
+
+const char* kMapHelp =
+    "Destination column filled by the exit: DEST[:TYPE(LENGTH)]=OPERANDS (repeatable).  DEST replaces the source "
+    "column of that name or adds a column.  TYPE: CHAR, VARCHAR, NCHAR, NVARCHAR (length in characters), WCHAR, "
+    "WVARCHAR (length in bytes), or a numeric host type code; default: the type of the column the exit reads";
+
+struct MaskArgs {
+    std::string input, output, db, from, to, exitPath, delimiter = ",", onSkip = "auto";
+    std::vector<std::string> maps, sourceTypes;
+    bool replace = false, append = false, emptyIsBlank = false, crlf = false, quiet = false;
+};
+
+struct ExplainArgs {
+    std::string operands, src = "VARCHAR(255)", dest = "VARCHAR(255)";
+};
+
+/* The exit beside this program (ztnid and libZT0NID.so are built in one folder). */
+std::string ExitBesideProgram() {
+    char path[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return "libZT0NID.so";
+    std::string self(path, size_t(n));
+    size_t slash = self.rfind('/');
+    return self.substr(0, slash + 1) + "libZT0NID.so";
+}
+
+/* Checks the combination of options; throws UsageError. */
+void CheckMaskArgs(const MaskArgs& a) {
+    if (a.input.empty() == a.from.empty()) throw UsageError("give either an input CSV file or --from TABLE");
+    if ((!a.from.empty() || !a.to.empty()) && a.db.empty()) throw UsageError("--from and --to need --db FILE");
+    if (!a.db.empty() && a.from.empty() && a.to.empty()) throw UsageError("--db needs --from or --to");
+    if (!a.to.empty() && !a.output.empty()) throw UsageError("give either --output or --to, not both");
+    if ((a.replace || a.append) && a.to.empty()) throw UsageError("--replace and --append need --to TABLE");
+    if (a.replace && a.append) throw UsageError("give either --replace or --append, not both");
+    if (!a.from.empty() && NamesEqual(a.from, a.to)) throw UsageError("--from and --to name the same table");
+    if (a.delimiter.size() != 1 || a.delimiter == "\"" || a.delimiter == "\n" || a.delimiter == "\r")
+        throw UsageError("--delimiter must be one character other than a quote or a line break");
+    if (!a.from.empty() && (!a.sourceTypes.empty() || a.emptyIsBlank))
+        throw UsageError("--source-type and --empty-is-blank apply to CSV input only (SQLite columns keep their "
+                         "declared types)");
+}
+
+int RunMaskCommand(const MaskArgs& a) {
+    CheckMaskArgs(a);
+    RunOptions opt;
+    for (const std::string& m : a.maps) opt.maps.push_back(ParseMapSpec(m));
+    opt.onSkip = a.onSkip == "drop" ? SkipPolicy::Drop : a.onSkip == "fail" ? SkipPolicy::Fail : SkipPolicy::Auto;
+    const char* env = std::getenv("ZT0NID_LIBRARY");
+    opt.exitPath = !a.exitPath.empty() ? a.exitPath : env && *env ? env : ExitBesideProgram();
+    opt.progress = !a.quiet && isatty(STDERR_FILENO);
+    char delim = a.delimiter[0];
+
+    std::shared_ptr<SqliteDb> db;
+    std::unique_ptr<Source> src;
+    std::unique_ptr<Sink> sink;
+    try {
+        if (!a.db.empty()) db = std::make_shared<SqliteDb>(a.db);
+        if (!a.from.empty()) {
+            src = std::make_unique<SqliteSource>(db, a.from);
+        } else {
+            auto csv = std::make_unique<CsvSource>(a.input, delim, a.emptyIsBlank);
+            for (const std::string& t : a.sourceTypes) {
+                SourceTypeSpec s = ParseSourceTypeSpec(t);
+                size_t i = 0;
+                while (i < csv->columns().size() && !NamesEqual(csv->columns()[i].name, s.column)) ++i;
+                if (i == csv->columns().size()) throw UsageError("--source-type: no column " + s.column + " in " + a.input);
+                csv->setType(i, s.type);
+            }
+            src = std::move(csv);
+        }
+        if (!a.to.empty())
+            sink = std::make_unique<SqliteSink>(db, a.to, a.replace  ? TableMode::Replace
+                                                          : a.append ? TableMode::Append
+                                                                     : TableMode::Create);
+        else
+            sink = std::make_unique<CsvSink>(a.output.empty() ? "-" : a.output, delim, a.crlf);
+    } catch (const RunError& e) {
+        std::cerr << "ztnid: error: " << e.what() << "\n";
+        return STATUS_ERROR;
+    }
+    RunResult r = RunMask(*src, *sink, opt);
+    if (!a.quiet || r.status == STATUS_ERROR) std::cerr << FormatSummary(r);
+    return r.status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"ztnid - masks national identification numbers (French NIR, Italian codice fiscale, Spanish "
+                 "NIF/NIE, UK National Insurance number) in CSV files and SQLite tables through the ZT0NID exit, "
+                 "calling it exactly as a host does.\nExit status: 0 every row written, 1 some rows skipped, 2 error."};
+    app.require_subcommand(1);
+
+    MaskArgs m;
+    CLI::App* mask = app.add_subcommand("mask", "Copy a table to another, masking the mapped columns through the exit");
+    mask->add_option("input", m.input, "CSV file to read (header row, UTF-8; \"-\": standard input)");
+    mask->add_option("--map", m.maps, kMapHelp)->allow_extra_args(false)->type_name("SPEC");
+    mask->add_option("-o,--output", m.output, "CSV file to write (default: standard output)");
+    mask->add_option("--db", m.db, "SQLite database of --from and --to");
+    mask->add_option("--from", m.from, "Source table in --db (instead of an input CSV file)");
+    mask->add_option("--to", m.to, "Destination table in --db (instead of CSV output), written in one transaction");
+    mask->add_flag("--replace", m.replace, "Drop and create the destination table when it exists");
+    mask->add_flag("--append", m.append, "Insert into the destination table when it exists");
+    mask->add_option("--source-type", m.sourceTypes,
+                     "COLUMN:TYPE(LENGTH): declares a CSV column to the exit (default VARCHAR(255))")
+        ->allow_extra_args(false);
+    mask->add_flag("--empty-is-blank", m.emptyIsBlank, "CSV: an empty field is an empty string, not NULL");
+    mask->add_option("-d,--delimiter", m.delimiter, "CSV field delimiter (default \",\")");
+    mask->add_flag("--crlf", m.crlf, "CSV: end output lines with CR LF");
+    mask->add_option("--on-skip", m.onSkip,
+                     "A row the exit skips (result 1): auto = NULL when the destination column is nullable, else "
+                     "the row is dropped; drop = the row is dropped; fail = the run stops (status 2)")
+        ->check(CLI::IsMember({"auto", "drop", "fail"}));
+    mask->add_option("--exit", m.exitPath,
+                     "The exit library (default: $ZT0NID_LIBRARY, else libZT0NID.so beside ztnid)");
+    mask->add_flag("-q,--quiet", m.quiet, "No summary (errors are still shown)");
+
+    ExplainArgs e;
+    CLI::App* explain = app.add_subcommand("explain", "Show how the exit reads an operand string: the keyword map, "
+                                                      "dropped pairs, mode bits and each country's format");
+    explain->add_option("operands", e.operands, "The operand string, e.g. 'switch=CTRY,format=(FR=5X2C8X)'")
+        ->required();
+    explain->add_option("--src", e.src, "Type of the source column (default VARCHAR(255))");
+    explain->add_option("--dest", e.dest, "Type of the destination column (default VARCHAR(255))");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& ex) {
+        return app.exit(ex);
+    } catch (const CLI::CallForAllHelp& ex) {
+        return app.exit(ex);
+    } catch (const CLI::ParseError& ex) {
+        app.exit(ex);
+        return STATUS_ERROR;
+    }
+
+    try {
+        if (*explain)
+            return Explain(e.operands, ParseType(e.src, DEFAULT_LENGTH), ParseType(e.dest, DEFAULT_LENGTH), std::cout);
+        return RunMaskCommand(m);
+    } catch (const UsageError& ex) {
+        std::cerr << "ztnid: error: " << ex.what() << "\nRun with --help for more information.\n";
+        return STATUS_ERROR;
+    }
+}

@@ -1,0 +1,75 @@
+/*
+** run.h - one masking run: rows from a source, through the exit, to a sink.
+**
+** Every mapped destination column gets its own column map, as a host builds it: its
+** own work area, zero-filled before the first call and kept between calls, the packed
+** records and callbacks, one call per row and the end call.  The exit is the shared
+** library loaded from a path, called through its export only.
+*/
+#ifndef ZTNID_RUN_H
+#define ZTNID_RUN_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/ztnid/columns.h"
+#include "host/ztnid/table.h"
+
+namespace ztnid {
+
+/* What a row skipped by the exit (result 1) becomes. */
+enum class SkipPolicy {
+    Auto,                         /* NULL when the destination column is nullable, else drop the row */
+    Drop,                         /* drop the row */
+    Fail                          /* stop the run with an error */
+};
+
+struct RunOptions {
+    std::vector<MapSpec> maps;
+    std::string exitPath;
+    SkipPolicy onSkip = SkipPolicy::Auto;
+    bool progress = false;        /* a progress line on stderr for long runs */
+};
+
+/* The six counters of a column's work area, in the order of the exit's end report. */
+enum { COUNTER_COUNT = 6 };
+extern const char* const kCounterNames[COUNTER_COUNT];
+
+struct ColumnStats {
+    std::string name;
+    std::string type;             /* "VARCHAR(20)" */
+    std::string operands;
+    long read = 0;                /* rows offered to the exit */
+    long written = 0;             /* result 0 */
+    long nulls = 0;               /* of which NULL */
+    long skipped = 0;             /* result 1 */
+    long counters[COUNTER_COUNT] = {};
+    uint16_t countriesInit = 0;
+    std::string endReport;        /* lines the end call appended to the exit's log */
+};
+
+struct RunResult {
+    int status = 0;               /* 0 all written, 1 some rows skipped, 2 error */
+    long rowsRead = 0, rowsWritten = 0, rowsDropped = 0;
+    std::vector<ColumnStats> columns;
+    std::string error;
+};
+
+/* The destination columns: the source's, with mapped ones replaced or added.  Throws
+** UsageError. */
+std::vector<DestColumn> PlanColumns(const std::vector<SourceColumn>& src, const std::vector<MapSpec>& maps,
+                                    std::vector<int>* mapDest);
+
+/* Runs the whole copy; never throws. */
+RunResult RunMask(Source& src, Sink& sink, const RunOptions& opt);
+
+/* The exit's log file on this system. */
+std::string ExitLogPath();
+
+/* The per-column summary printed at the end of a run. */
+std::string FormatSummary(const RunResult& r);
+
+} // namespace ztnid
+
+#endif

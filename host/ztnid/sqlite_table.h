@@ -1,0 +1,89 @@
+/*
+** sqlite_table.h - SQLite tables as sources and sinks.
+**
+** Source and destination may share one database (one connection).  The sink works in
+** one transaction: it creates (or empties, or appends to) the destination table and
+** inserts every row; abort rolls it all back, so a failed run leaves the database as
+** it was.  Copied columns keep their SQLite values (integers, blobs...) unchanged.
+*/
+#ifndef ZTNID_SQLITE_TABLE_H
+#define ZTNID_SQLITE_TABLE_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/ztnid/table.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace ztnid {
+
+/* One open database.  Throws RunError. */
+class SqliteDb {
+public:
+    explicit SqliteDb(const std::string& path);
+    ~SqliteDb();
+    SqliteDb(const SqliteDb&) = delete;
+    SqliteDb& operator=(const SqliteDb&) = delete;
+
+    sqlite3* handle() { return db_; }
+    const std::string& path() const { return path_; }
+    void exec(const std::string& sql);
+    bool tableExists(const std::string& table);
+    std::string error() const;
+
+private:
+    sqlite3* db_ = nullptr;
+    std::string path_;
+};
+
+/* "name" with its double quotes doubled, for SQL text. */
+std::string QuoteName(const std::string& name);
+
+class SqliteSource : public Source {
+public:
+    SqliteSource(std::shared_ptr<SqliteDb> db, const std::string& table);
+    ~SqliteSource() override;
+
+    const std::vector<SourceColumn>& columns() const override { return columns_; }
+    bool next() override;
+    bool isNull(size_t col) override;
+    std::string_view text(size_t col) override;
+    size_t text16(size_t col, char16_t* out, size_t cap) override;
+    sqlite3_value* sqliteValue(size_t col) override;
+    std::string where() const override { return "row " + std::to_string(row_); }
+
+private:
+    std::shared_ptr<SqliteDb> db_;
+    std::string table_;
+    sqlite3_stmt* stmt_ = nullptr;
+    long row_ = 0;
+    std::vector<SourceColumn> columns_;
+};
+
+enum class TableMode { Create, Replace, Append };
+
+class SqliteSink : public Sink {
+public:
+    SqliteSink(std::shared_ptr<SqliteDb> db, std::string table, TableMode mode);
+    ~SqliteSink() override;
+
+    void begin(const std::vector<DestColumn>& cols) override;
+    void write(Source& src, const std::vector<OutCell>& mapped) override;
+    void commit() override;
+    void abort() noexcept override;
+
+private:
+    std::shared_ptr<SqliteDb> db_;
+    std::string table_;
+    TableMode mode_;
+    sqlite3_stmt* insert_ = nullptr;
+    bool inTransaction_ = false;
+    std::vector<DestColumn> cols_;
+};
+
+} // namespace ztnid
+
+#endif

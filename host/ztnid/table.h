@@ -1,0 +1,81 @@
+/*
+** table.h - where ztnid reads rows from and writes them to.
+**
+** A Source hands out one row at a time; its values stay valid until the next row.  A
+** Sink receives the destination rows: the copied columns straight from the source, the
+** mapped ones as the exit put them.  CSV files and SQLite tables implement both.
+*/
+#ifndef ZTNID_TABLE_H
+#define ZTNID_TABLE_H
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/ztnid/columns.h"
+
+struct sqlite3_value;
+
+namespace ztnid {
+
+/* A failure of the run (input, output, exit): reported with status 2. */
+struct RunError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct SourceColumn {
+    std::string name;             /* UTF-8 */
+    ColumnType type;              /* as declared to the exit */
+    bool nullable = true;
+    std::string declared;         /* SQLite declared type; "" for CSV */
+};
+
+struct DestColumn {
+    std::string name;
+    ColumnType type;
+    bool nullable = true;
+    std::string declared;         /* SQL type of a created table */
+    int source = -1;              /* index of the source column copied; -1 when mapped */
+};
+
+/* The value the exit put into a mapped column for the current row. */
+struct OutCell {
+    bool isNull = true;
+    std::u16string value;
+};
+
+class Source {
+public:
+    virtual ~Source() = default;
+    virtual const std::vector<SourceColumn>& columns() const = 0;
+    /* Advances to the next row; false at the end.  Throws RunError. */
+    virtual bool next() = 0;
+    virtual bool isNull(size_t col) = 0;
+    /* The value as UTF-8 ("" for NULL). */
+    virtual std::string_view text(size_t col) = 0;
+    /* The value as 16-bit text into out (cap units, terminator included); SIZE_MAX when
+    ** it does not fit. */
+    virtual size_t text16(size_t col, char16_t* out, size_t cap) = 0;
+    /* The SQLite value of a column, when the source is an SQLite table. */
+    virtual sqlite3_value* sqliteValue(size_t) { return nullptr; }
+    /* Where the current row is, for messages ("line 12", "row 12"). */
+    virtual std::string where() const = 0;
+};
+
+class Sink {
+public:
+    virtual ~Sink() = default;
+    virtual void begin(const std::vector<DestColumn>& cols) = 0;
+    /* One destination row: copied columns from src, mapped ones from mapped[i]. */
+    virtual void write(Source& src, const std::vector<OutCell>& mapped) = 0;
+    /* Makes the output final (rename, commit).  Throws RunError. */
+    virtual void commit() = 0;
+    /* Leaves no output behind (removes the file, rolls back). */
+    virtual void abort() noexcept = 0;
+};
+
+} // namespace ztnid
+
+#endif
