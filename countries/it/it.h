@@ -19,6 +19,7 @@
 #include <stdint.h>
 
 #include "countries/countries.h"
+#include "exit/wstr.h"
 
 /* Bits of WorkAreaIT: the parts to replace and the layout of the result. */
 enum {
@@ -60,12 +61,40 @@ extern const char16_t OmocodeLetters[];   /* "LMNPQRSTUV", substitutes of 0 to 9
 extern const uint8_t OmocodePositions[7]; /* digit positions from the right: 15 ... 7 */
 extern const uint8_t OddValues[26];       /* control-character values of A-Z at odd positions */
 
-/* Index of c in the NUL-terminated table, or -1. */
-int IndexInIT(const char16_t* table, char16_t c);
+/* Where a character stands in the tables above (-1: not there), looked up in one step on
+** the row path.  Only characters below 128 can be in a table. */
+struct CHARINFO_IT {
+    int8_t Vowel, Consonant, Month, Commune, Omocode;
+    bool ShortMonth;
+    bool Counted;                 /* a digit or a capital: counts for the control character */
+    uint8_t OddValue, EvenValue;  /* its control-character values (a digit d as letter A + d) */
+};
+struct CHARINFO_TABLE_IT {
+    CHARINFO_IT Info[128];
+};
+extern const CHARINFO_TABLE_IT CharInfoIT;
+inline const CHARINFO_IT& InfoIT(char16_t c) { return CharInfoIT.Info[c < 128 ? c : 0]; }
+
+/* Control-character values of "0" to "Z" at odd ([0]) and even ([1]) positions;
+** CONTROL_NONE_IT for the characters between "9" and "A". */
+enum { CONTROL_SPAN_IT = 'Z' - '0' + 1, CONTROL_NONE_IT = 0xFF };
+struct CONTROL_TABLE_IT {
+    uint8_t Value[2][CONTROL_SPAN_IT];
+};
+extern const CONTROL_TABLE_IT ControlValueIT;
 
 /* True when letter (A-Z) with number 0..999 is an accepted commune code: its letter is in
 ** CommuneLetters, the number is not 0 and the code is not in UnassignedCommunes. */
-bool CommuneAcceptedIT(char16_t letter, int number);
+enum { COMMUNE_SLOTS_IT = 26 * 1000, COMMUNE_WORDS_IT = (COMMUNE_SLOTS_IT + 63) / 64 };
+struct COMMUNE_BITMAP_IT {
+    uint64_t Word[COMMUNE_WORDS_IT];  /* bit (letter - 'A') * 1000 + number */
+};
+extern const COMMUNE_BITMAP_IT AcceptedCommunesIT;
+inline bool CommuneAcceptedIT(char16_t letter, int number) {
+    if (letter < u'A' || letter > u'Z' || number < 0 || number > 999) return false;
+    int slot = (letter - u'A') * 1000 + number;
+    return (AcceptedCommunesIT.Word[slot / 64] >> (slot % 64)) & 1;
+}
 
 /* ------------------------------------------------------------------ formats (init_it.cpp) */
 
@@ -83,18 +112,43 @@ int32_t CheckColTypeIT(const COLDESC* col, int16_t* typeCode, bool isSource);
 
 /* Reads count digits at text into *out; with count < width the rest up to width must be
 ** blanks.  0, or IT_PARSE_FAIL. */
-int ParseDigits(const char16_t* text, int count, int width, int32_t* out);
+inline int ParseDigits(const char16_t* text, int count, int width, int32_t* out) {
+    int32_t v = 0;
+    int i = 0;
+    for (; i < count && WIsDigit(text[i]); ++i) v = v * 10 + (text[i] - u'0');
+    if (i < count) return IT_PARSE_FAIL;
+    for (; i < width; ++i)
+        if (text[i] != u' ') return IT_PARSE_FAIL;
+    *out = v;
+    return 0;
+}
 
 /* Value of a two- or three-character number field; with substituted set, a substitution
 ** letter counts as its digit.  No check: callers validate the characters first. */
-int ReadFieldIT(const char16_t* p, int width, bool substituted);
+inline int ReadFieldIT(const char16_t* p, int width, bool substituted) {
+    int v = 0;
+    for (int i = 0; i < width; ++i) {
+        int k = substituted ? InfoIT(p[i]).Omocode : -1;
+        v = v * 10 + (k >= 0 ? k : p[i] - u'0');
+    }
+    return v;
+}
 
 /* The commune number of positions 13-15: through the substitution letters when
 ** IT_OMO_COMMUNE is set, else exactly three digits.  False when it is not a number. */
-bool ReadCommuneNumberIT(const char16_t* code, uint32_t flags, int32_t* number);
+inline bool ReadCommuneNumberIT(const char16_t* code, uint32_t flags, int32_t* number) {
+    if (flags & IT_OMO_COMMUNE) {
+        *number = ReadFieldIT(code + 12, 3, true);
+        return true;
+    }
+    return ParseDigits(code + 12, 3, 3, number) == 0;
+}
 
 /* Days of the month of a month letter in a two-digit year (February: 29 when year % 4 = 0). */
-int MonthLengthIT(char16_t monthLetter, int year);
+inline int MonthLengthIT(char16_t monthLetter, int year) {
+    if (monthLetter == u'B') return year % 4 == 0 ? 29 : 28;
+    return InfoIT(monthLetter).ShortMonth ? 30 : 31;
+}
 
 /* 1 when the four characters (letter, three digits) form an accepted commune code, else 0. */
 int CheckCommuneCode(const char16_t* code);
@@ -111,6 +165,10 @@ int MaskNameCode(const char16_t* in, char16_t* out, int16_t key);
 
 /* Masks a validated compact code into out (17 characters): 0 or IT_ERR_MASK. */
 uint16_t MaskCodeIT(const char16_t* src, char16_t* out, uint32_t flags);
+
+/* Steps a commune (letter index in CommuneLetters, number) with key c (1..100) until it
+** reaches an accepted code, which it stores: the rounds taken, or 0 when none is reached. */
+int WalkCommuneIT(int* letterIndex, int32_t* number, int c);
 
 /* Draws a complete valid code into out (17 characters): 0, or nonzero when the random
 ** source never yields an accepted commune. */

@@ -6,6 +6,8 @@
 ** draws a fresh code with the random method) and writes the result in the chosen layout.
 ** Everything lives on the stack of the call: a row allocates nothing.
 */
+#include <cstring>
+
 #include "countries/it/it.h"
 #include "exit/log/log.h"
 #include "exit/wstr.h"
@@ -25,12 +27,13 @@ int MaskNameCode(const char16_t* in, char16_t* out, int16_t key) {
     for (int i = 0; i < 3; ++i) {
         /* The middle character shifts backwards, the outer two forwards. */
         int shift = i == 1 ? -k : k;
-        int p = IndexInIT(VowelsIT, in[i]);
+        const CHARINFO_IT& info = InfoIT(in[i]);
+        int p = info.Vowel;
         if (p >= 0) {
             vowelSeen = true;
             out[i] = VowelsIT[Mod(p + 1 + shift, 5)];
         } else if (!vowelSeen) {
-            int q = IndexInIT(ConsonantsIT, in[i]); /* -1 for a character in neither table */
+            int q = info.Consonant; /* -1 for a character in neither table */
             out[i] = ConsonantsIT[Mod(q + 1 + shift, 21)];
         } else {
             out[i] = in[i]; /* the "X" padding after a vowel */
@@ -56,40 +59,50 @@ struct FIELDS_IT {
 /* Reads the fields of a validated code; false when they are out of range. */
 static bool ReadFieldsIT(const char16_t* src, uint32_t flags, FIELDS_IT* f) {
     f->year = ReadFieldIT(src + 6, 2, flags & IT_OMO_YEAR);
-    f->month = IndexInIT(MonthLetters, src[8]) + 1;
+    f->month = InfoIT(src[8]).Month + 1;
     f->day = ReadFieldIT(src + 9, 2, flags & IT_OMO_DAY);
     f->female = f->day >= 40;
     if (f->female) f->day -= 40;
-    f->communeLetter = IndexInIT(CommuneLetters, src[11]);
+    f->communeLetter = InfoIT(src[11]).Commune;
     if (!ReadCommuneNumberIT(src, flags, &f->number)) return false;
     return f->year >= 0 && f->year <= 99 && f->month >= 1 && f->day >= 0 && f->day <= 59 &&
            f->communeLetter >= 0 && f->number >= 0 && f->number <= 999;
+}
+
+/* x mod a month length, with constant divisors (no hardware division on the row path). */
+static int ModMonthLength(int x, int length) {
+    switch (length) {
+    case 28: return x % 28;
+    case 29: return x % 29;
+    case 30: return x % 30;
+    default: return x % 31;
+    }
 }
 
 /* Moves the date by s: year and month forward, day within the new month's length. */
 static void MaskDateIT(FIELDS_IT* f, int s) {
     f->year = (f->year + s) % 100;
     f->month = (f->month - 1 + s) % 12 + 1;
-    f->day = (f->day + s) % MonthLengthIT(MonthLetters[f->month - 1], f->year) + 1;
+    f->day = ModMonthLength(f->day + s, MonthLengthIT(MonthLetters[f->month - 1], f->year)) + 1;
 }
 
-/* Walks the commune letters and numbers with step c until an accepted code; false when
-** the walk never finds one (it cannot happen for an accepted source and c in 1..100). */
-static bool MaskCommuneIT(FIELDS_IT* f, int c) {
-    enum { MAX_ROUNDS = 12 * 1000 };
-    int index = f->communeLetter;
-    int number = f->number;
-    for (int round = 0; round < MAX_ROUNDS; ++round) {
+int WalkCommuneIT(int* letterIndex, int32_t* number, int c) {
+    /* The walk has 12 x 999 states: past that many rounds it only repeats itself. */
+    enum { MAX_ROUNDS = 12 * 999 };
+    int index = *letterIndex;
+    int32_t n = *number;
+    if (c < 1 || c > 100 || index < 0 || index >= 12 || n < 0 || n > 999) return 0;
+    for (int round = 1; round <= MAX_ROUNDS; ++round) {
         index = (index + c) % 12;
-        number -= 3 * c + 7;
-        while (number < 1) number += 999;
-        if (CommuneAcceptedIT(CommuneLetters[index], number)) {
-            f->communeLetter = index;
-            f->number = number;
-            return true;
+        n -= 3 * c + 7;
+        while (n < 1) n += 999;
+        if (CommuneAcceptedIT(CommuneLetters[index], n)) {
+            *letterIndex = index;
+            *number = n;
+            return round;
         }
     }
-    return false;
+    return 0;
 }
 
 /* Two decimal digits of v (0..99) at out. */
@@ -101,7 +114,7 @@ static void PutTwoDigits(char16_t* out, int v) {
 /* Puts back the source's substitution letters, counted from the right, over the digits. */
 static void CarrySubstitutionsIT(const char16_t* src, char16_t* out) {
     for (uint8_t pos : OmocodePositions) {
-        if (IndexInIT(OmocodeLetters, src[pos - 1]) < 0) break;
+        if (InfoIT(src[pos - 1]).Omocode < 0) break;
         out[pos - 1] = OmocodeLetters[out[pos - 1] - u'0'];
     }
 }
@@ -119,7 +132,8 @@ uint16_t MaskCodeIT(const char16_t* src, char16_t* out, uint32_t flags) {
         for (int i = 0; i < 6; ++i) out[i] = src[i];
     }
     if (flags & IT_DATE) MaskDateIT(&f, s);
-    if ((flags & IT_COMMUNE) && !MaskCommuneIT(&f, f.year == 0 ? 100 : f.year)) return IT_ERR_MASK;
+    if ((flags & IT_COMMUNE) && !WalkCommuneIT(&f.communeLetter, &f.number, f.year == 0 ? 100 : f.year))
+        return IT_ERR_MASK;
 
     PutTwoDigits(out + 6, f.year);
     out[8] = MonthLetters[f.month - 1];
@@ -135,6 +149,9 @@ uint16_t MaskCodeIT(const char16_t* src, char16_t* out, uint32_t flags) {
 }
 
 /* ------------------------------------------------------------------ the row routine */
+
+/* Copies n characters (a fixed count: the copy is inlined). */
+static inline void CopyChars(char16_t* to, const char16_t* from, size_t n) { std::memcpy(to, from, n * sizeof(char16_t)); }
 
 /* Layout of the source value. */
 enum { SRC_COMPACT, SRC_HYPHEN, SRC_BLANK };
@@ -175,7 +192,7 @@ static int32_t CompactSourceIT(const RBPDATA* rbp, char16_t* code, int* layout) 
     const char16_t* in = rbp->InValue.pStr;
     *layout = SRC_COMPACT;
     if (rbp->InLength == IT_CODE_CHARS) {
-        for (int i = 0; i < IT_CODE_CHARS; ++i) code[i] = in[i];
+        CopyChars(code, in, IT_CODE_CHARS);
     } else {
         char16_t a = in[3], b = in[7], c = in[13];
         if (a == u'-' && b == u'-' && c == u'-') {
@@ -187,8 +204,10 @@ static int32_t CompactSourceIT(const RBPDATA* rbp, char16_t* code, int* layout) 
                       int(RC_INVALID_SEPARATOR));
             return RC_INVALID_SEPARATOR;
         }
-        static const uint8_t kFrom[IT_CODE_CHARS] = {0, 1, 2, 4, 5, 6, 8, 9, 10, 11, 12, 14, 15, 16, 17, 18};
-        for (int i = 0; i < IT_CODE_CHARS; ++i) code[i] = in[kFrom[i]];
+        CopyChars(code, in, 3);
+        CopyChars(code + 3, in + 4, 3);
+        CopyChars(code + 6, in + 8, 5);
+        CopyChars(code + 11, in + 14, 5);
     }
     code[IT_CODE_CHARS] = 0;
     return RC_OK;
@@ -218,7 +237,7 @@ static int32_t CheckCharactersIT(const RBPDATA* rbp, char16_t* code, uint32_t* f
         if (!WIsLetter(c))
             return RejectPart(rbp, u"NID ERROR %#x :Invalid ASCII CHARACTER for source data value (%s)\n");
         c = WToUpper(c);
-        if (IndexInIT(OmocodeLetters, c) < 0)
+        if (InfoIT(c).Omocode < 0)
             return RejectPart(rbp, u"NID ERROR %#x :Invalid Replacement Character for source data value (%s)\n");
         code[d.pos - 1] = c;
         *flags |= d.bit;
@@ -295,10 +314,18 @@ static void WriteResultIT(RBPDATA* rbp, uint32_t workArea, const char16_t* maske
     char16_t* out = rbp->OutValue.pStr;
     char16_t sep = 0;
     if (rbp->pDestCol && rbp->pDestCol->Length >= IT_SEPARATED_CHARS) sep = SeparatorIT(workArea, layout);
-    int n = 0;
-    for (int i = 0; i < IT_CODE_CHARS; ++i) {
-        if (sep && (i == 3 || i == 6 || i == 11)) out[n++] = sep;
-        out[n++] = masked[i];
+    int n = IT_CODE_CHARS;
+    if (!sep) {
+        CopyChars(out, masked, IT_CODE_CHARS);
+    } else {
+        CopyChars(out, masked, 3);
+        out[3] = sep;
+        CopyChars(out + 4, masked + 3, 3);
+        out[7] = sep;
+        CopyChars(out + 8, masked + 6, 5);
+        out[13] = sep;
+        CopyChars(out + 14, masked + 11, 5);
+        n = IT_SEPARATED_CHARS;
     }
     out[n] = 0;
     rbp->OutLength = n;

@@ -13,7 +13,7 @@ static void RandomNameCode(char16_t* out) {
     for (int i = 0; i < 3; ++i) {
         if (!vowelSeen) {
             out[i] = char16_t(u'A' + RandomNumber() % 26);
-            vowelSeen = IndexInIT(VowelsIT, out[i]) >= 0;
+            vowelSeen = InfoIT(out[i]).Vowel >= 0;
             continue;
         }
         uint32_t v = RandomNumber() % 6;

@@ -3,46 +3,79 @@
 **
 ** The rejected commune codes come from the generated UnassignedCommunes list; at compile
 ** time they are folded into a bitmap of accepted codes (26 letters x 1000 numbers), so that
-** a lookup on the row path is one bit test instead of a binary search.
+** a lookup on the row path is one bit test instead of a binary search.  Likewise the
+** character tables are folded into one record per ASCII character.
 */
 #include "countries/it/communes_it_table.h"
 #include "countries/it/it.h"
 
-const char16_t VowelsIT[] = u"AEIOU";
-const char16_t ConsonantsIT[] = u"BCDFGHJKLMNPQRSTVWXYZ";
-const char16_t MonthLetters[] = u"ABCDEHLMPRST";
-const char16_t ShortMonths[] = u"BDHPS";
-const char16_t CommuneLetters[] = u"ABCDEFGHILMZ";
-const char16_t OmocodeLetters[] = u"LMNPQRSTUV";
+constexpr char16_t VowelsIT[] = u"AEIOU";
+constexpr char16_t ConsonantsIT[] = u"BCDFGHJKLMNPQRSTVWXYZ";
+constexpr char16_t MonthLetters[] = u"ABCDEHLMPRST";
+constexpr char16_t ShortMonths[] = u"BDHPS";
+constexpr char16_t CommuneLetters[] = u"ABCDEFGHILMZ";
+constexpr char16_t OmocodeLetters[] = u"LMNPQRSTUV";
 const uint8_t OmocodePositions[7] = {15, 14, 13, 11, 10, 8, 7};
 
 /* Values of A to Z at odd positions (the published control-character table). */
-const uint8_t OddValues[26] = {1,  0,  5,  7,  9,  13, 15, 17, 19, 21, 2,  4,  18,
-                               20, 11, 3,  6,  8,  12, 14, 16, 10, 22, 25, 24, 23};
-
-int IndexInIT(const char16_t* table, char16_t c) {
-    for (int i = 0; table[i]; ++i)
-        if (table[i] == c) return i;
-    return -1;
-}
+constexpr uint8_t OddValues[26] = {1,  0,  5,  7,  9,  13, 15, 17, 19, 21, 2,  4,  18,
+                                   20, 11, 3,  6,  8,  12, 14, 16, 10, 22, 25, 24, 23};
 
 namespace {
 
-enum { COMMUNE_SLOTS = 26 * 1000, COMMUNE_WORDS = (COMMUNE_SLOTS + 63) / 64 };
+constexpr int8_t IndexIn(const char16_t* table, char16_t c) {
+    for (int i = 0; table[i]; ++i)
+        if (table[i] == c) return int8_t(i);
+    return -1;
+}
 
-struct CommuneBitmap {
-    uint64_t Word[COMMUNE_WORDS];
-};
+/* The position of every ASCII character in each table, and its control-character values. */
+consteval CHARINFO_TABLE_IT BuildCharInfo() {
+    CHARINFO_TABLE_IT t{};
+    for (char16_t c = 0; c < 128; ++c) {
+        CHARINFO_IT& i = t.Info[c];
+        i.Vowel = c ? IndexIn(VowelsIT, c) : -1;
+        i.Consonant = c ? IndexIn(ConsonantsIT, c) : -1;
+        i.Month = c ? IndexIn(MonthLetters, c) : -1;
+        i.Commune = c ? IndexIn(CommuneLetters, c) : -1;
+        i.Omocode = c ? IndexIn(OmocodeLetters, c) : -1;
+        i.ShortMonth = c && IndexIn(ShortMonths, c) >= 0;
+        char16_t letter = (c >= u'0' && c <= u'9') ? char16_t(u'A' + (c - u'0')) : c;
+        i.Counted = letter >= u'A' && letter <= u'Z';
+        i.OddValue = i.Counted ? OddValues[letter - u'A'] : 0;
+        i.EvenValue = i.Counted ? uint8_t(letter - u'A') : 0;
+    }
+    return t;
+}
+
+/* The values of CharInfoIT again, laid out for the control character's fast loop. */
+consteval CONTROL_TABLE_IT BuildControlValues() {
+    CONTROL_TABLE_IT t{};
+    for (int k = 0; k < CONTROL_SPAN_IT; ++k) {
+        char16_t c = char16_t(u'0' + k);
+        bool counted = (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z');
+        char16_t letter = (c <= u'9') ? char16_t(u'A' + k) : c;
+        t.Value[0][k] = counted ? OddValues[letter - u'A'] : uint8_t(CONTROL_NONE_IT);
+        t.Value[1][k] = counted ? uint8_t(letter - u'A') : uint8_t(CONTROL_NONE_IT);
+    }
+    return t;
+}
+
+} // namespace
+
+constexpr CHARINFO_TABLE_IT CharInfoIT = BuildCharInfo();
+constexpr CONTROL_TABLE_IT ControlValueIT = BuildControlValues();
+
+namespace {
 
 constexpr int CommuneSlot(char16_t letter, int number) { return (letter - u'A') * 1000 + number; }
 
 /* Every code of the commune letters, minus number 0 and the unassigned codes. */
-consteval CommuneBitmap BuildAcceptedCommunes() {
-    CommuneBitmap b{};
-    const char16_t letters[] = u"ABCDEFGHILMZ";
-    for (int l = 0; letters[l]; ++l)
+consteval COMMUNE_BITMAP_IT BuildAcceptedCommunes() {
+    COMMUNE_BITMAP_IT b{};
+    for (int l = 0; CommuneLetters[l]; ++l)
         for (int n = 1; n <= 999; ++n) {
-            int s = CommuneSlot(letters[l], n);
+            int s = CommuneSlot(CommuneLetters[l], n);
             b.Word[s / 64] |= uint64_t(1) << (s % 64);
         }
     for (const auto& code : UnassignedCommunes) {
@@ -52,8 +85,6 @@ consteval CommuneBitmap BuildAcceptedCommunes() {
     }
     return b;
 }
-
-constexpr CommuneBitmap kAcceptedCommunes = BuildAcceptedCommunes();
 
 /* The generated list must be sorted and unique, like the lookup it replaces assumes. */
 consteval bool CommunesSortedUnique() {
@@ -68,8 +99,4 @@ static_assert(CommunesSortedUnique());
 
 } // namespace
 
-bool CommuneAcceptedIT(char16_t letter, int number) {
-    if (letter < u'A' || letter > u'Z' || number < 0 || number > 999) return false;
-    int s = CommuneSlot(letter, number);
-    return (kAcceptedCommunes.Word[s / 64] >> (s % 64)) & 1;
-}
+constexpr COMMUNE_BITMAP_IT AcceptedCommunesIT = BuildAcceptedCommunes();
