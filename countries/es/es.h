@@ -22,7 +22,7 @@ enum {
 
 enum {
     ES_DIGITS = 7,                /* digits of a NIF or NIE */
-    ES_MIN_COLUMN_LENGTH = 8,     /* a compact NIF */
+    ES_NIF_LENGTH = 8,            /* compact NIF; also the shortest column accepted */
     ES_NIF_SEPARATED_LENGTH = 9,  /* also the compact NIE */
     ES_NIE_SEPARATED_LENGTH = 11,
     ES_NIE_LIMIT = 930000,        /* random numbers below this become a NIE */

@@ -6,7 +6,7 @@
 #include "exit/operands/operands.h"
 
 int32_t CheckColTypeES(const COLDESC* col, int16_t* typeCode, bool isSource) {
-    return CheckStringColumn(col, typeCode, isSource, ES_MIN_COLUMN_LENGTH);
+    return CheckStringColumn(col, typeCode, isSource, ES_NIF_LENGTH);
 }
 
 /* The WorkAreaES bit of the format the operands give Spain; 0 when there is none or

@@ -28,7 +28,7 @@ static int32_t SetShape(SHAPEES* shape, bool isNIE, char16_t sep, int digitsAt, 
 
 int32_t ShapeOfES(const char16_t* v, int32_t len, SHAPEES* shape, char16_t* msg) {
     switch (len) {
-    case ES_MIN_COLUMN_LENGTH:
+    case ES_NIF_LENGTH:
         return SetShape(shape, false, 0, 0, 7);
     case ES_NIF_SEPARATED_LENGTH:
         if (v[0] == u'X') return SetShape(shape, true, 0, 1, 8);
