@@ -1,0 +1,59 @@
+/*
+** ztnid_test_util.h - running the ztnid program and computing what the exit itself
+** answers for the same rows, for the end-to-end tests.
+*/
+#ifndef ZTNID_TEST_UTIL_H
+#define ZTNID_TEST_UTIL_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "exit/host_records.h"
+
+namespace ztnid_test {
+
+/* A private folder, removed with its files at destruction. */
+struct TempDir {
+    TempDir();
+    ~TempDir();
+    std::string path;
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+};
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+/* The ztnid program beside the exit library of the test run; "" when not built. */
+std::string ZtnidPath();
+
+/* Runs ztnid with args (no shell); stdin from /dev/null. */
+Outcome RunZtnid(const std::vector<std::string>& args);
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& text);
+bool FileExists(const std::string& path);
+
+/* The rows of a CSV file (header excluded); NULL fields are "\x01NULL". */
+extern const char* const kNull;
+std::vector<std::vector<std::string>> ReadCsvRows(const std::string& path, std::vector<std::string>* header = nullptr);
+
+/* What the exit (linked in, called through the host emulation) answers for one column
+** of a CSV file: every source column VARCHAR(255) and nullable, the destination column
+** replacing the source column of the same name. */
+struct Expected {
+    int rc;
+    bool isNull;
+    std::string value;
+};
+std::vector<Expected> ReferenceRun(const std::string& csvPath, const std::string& dest, const std::string& operands,
+                                   WORKAREA* finalWorkArea = nullptr);
+
+/* The repository's samples/people.csv. */
+std::string SamplePath();
+
+} // namespace ztnid_test
+
+#endif
