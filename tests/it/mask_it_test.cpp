@@ -73,29 +73,6 @@ TEST(EntryIT, MaskLayoutsAndRefusals) {
     }
 }
 
-TEST(EntryIT, InitialisationRefusesColumns) {
-    const struct {
-        int16_t srcType;
-        int32_t srcLength;
-        int16_t destType;
-        int32_t destLength;
-        const char16_t* ops;
-        bool italy;
-    } cases[] = {
-        {1, 20, 1, 16, u"switch=\"IT", true},     {1, 15, 1, 20, u"switch=\"IT", false},
-        {1, 20, 1, 15, u"switch=\"IT", false},    {1, 20, 1, 256, u"switch=\"IT", false},
-        {1, 20, 3, 20, u"switch=\"IT", false},    {9, 20, 1, 20, u"switch=\"IT", false},
-        {9, 20, 1, 20, u"switch=\"IT,method=random", true},
-    };
-    for (const auto& c : cases) {
-        ColumnMap m(&KLOColMapWExit, c.ops, {{u"NID", c.srcType, c.srcLength}}, {{u"NID", c.destType, c.destLength}});
-        m.set(u"NID", u"BNCLCU80A01D612U");
-        m.row();
-        EXPECT_EQ((m.workArea().CountriesInit & COUNTRY_IT) != 0, c.italy) << c.srcType << " " << c.destLength;
-        m.end();
-    }
-}
-
 // The row routine's messages, character for character.
 TEST(MaskCountryIT, Messages) {
     const struct {

@@ -88,9 +88,15 @@ TEST(RulesIT, ParseDigitsAndControlChar) {
     EXPECT_EQ(v, 61);
     EXPECT_EQ(ParseDigits(u"612", 2, 3, &v), IT_PARSE_FAIL);
 
-    char16_t code[17] = u"BNCLCU80A01D612#";
-    SetControlChar(code);
-    EXPECT_EQ(code[15], u'U');
+    // A character that is neither digit nor capital is skipped without flipping odd and even.
+    const struct {
+        char16_t code[17];
+        char16_t want;
+    } cases[] = {{u"BNCLCU80A01D612#", u'U'}, {u"BN-CLCU80A01D61#", u'P'}, {u"bNCLCU80A01D612#", u'S'}};
+    for (auto c : cases) {
+        SetControlChar(c.code);
+        EXPECT_EQ(c.code[15], c.want) << std::string(c.code, c.code + 15);
+    }
 }
 
 // The bitmap behind CheckCommuneCode must say exactly what a search of the table says.
