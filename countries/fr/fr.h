@@ -12,6 +12,8 @@
 
 #include <stdint.h>
 
+#include <cstring>
+
 #include "countries/countries.h"
 
 /* Bits of the WorkAreaFR flag word. */
@@ -50,9 +52,27 @@ enum {
     FR_MSG_BAD_KEY = 0x11f
 };
 
-/* Writes v as n decimal digits, leading zeros included. */
+/* The decimal pairs "00" to "99" as 16-bit characters, two per number. */
+struct DIGITPAIRSFR {
+    char16_t c[200];
+};
+inline constexpr DIGITPAIRSFR DigitPairsFR = [] {
+    DIGITPAIRSFR t{};
+    for (int i = 0; i < 100; ++i) {
+        t.c[2 * i] = char16_t(u'0' + i / 10);
+        t.c[2 * i + 1] = char16_t(u'0' + i % 10);
+    }
+    return t;
+}();
+
+/* Writes v (below 10^n, n = 1 to 3) as n decimal digits, leading zeros included. */
 inline void WriteDigitsFR(char16_t* at, uint32_t v, int n) {
-    for (int i = n - 1; i >= 0; --i, v /= 10) at[i] = char16_t(u'0' + v % 10);
+    if (n == 3) {
+        *at++ = char16_t(u'0' + v / 100);
+        v %= 100;
+    }
+    if (n == 1) *at = char16_t(u'0' + v);
+    else std::memcpy(at, &DigitPairsFR.c[2 * v], 2 * sizeof(char16_t));
 }
 
 /* Writes a department index as its code: 20 is "2A", 0 is "2B", others two digits. */
@@ -114,6 +134,7 @@ struct DEPTFR {
 extern const DEPTFR DeptTableFR[DEPT_INDEX_COUNT]; /* communes_fr_table.cpp, generated */
 
 extern const uint16_t SexDigitsFR[4];
+extern const uint8_t SexByMonthFR[13][4]; /* mask_fr.cpp */
 extern const uint8_t OrderPermFR[5][4];
 
 /* Commune operations; dept is an index 0..95 or 97. */

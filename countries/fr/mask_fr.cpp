@@ -17,24 +17,27 @@ enum {
     BLANK_COMPARE_MAX = 256
 };
 
-/* ------------------------------------------------------------------ digits */
-
-static int32_t Digit(char16_t c) { return c - u'0'; }
-
-static int32_t ReadNumber(const char16_t* s, int n) {
-    int32_t v = 0;
-    for (int i = 0; i < n; ++i) v = v * 10 + Digit(s[i]);
-    return v;
-}
-
 /* ------------------------------------------------------------------ field transforms */
 
+static int32_t Digit(char16_t c) { return c - u'0'; }
+static int32_t Two(const char16_t* s) { return Digit(s[0]) * 10 + Digit(s[1]); }
+static int32_t Three(const char16_t* s) { return Digit(s[0]) * 100 + Two(s + 1); }
+
+/* The sex digits 1, 2, 7, 8 permuted by PermuteFromSeed(month, 4), for months 1 to 12
+** (position i holds the new digit of SexDigitsFR[i]); tests prove the two agree. */
+const uint8_t SexByMonthFR[13][4] = {
+    {0, 0, 0, 0}, {2, 7, 8, 1}, {7, 8, 1, 2}, {8, 1, 7, 2}, {1, 7, 2, 8}, {2, 8, 7, 1}, {7, 1, 2, 8},
+    {8, 2, 7, 1}, {1, 8, 2, 7}, {2, 1, 8, 7}, {7, 2, 1, 8}, {8, 7, 2, 1}, {1, 2, 7, 8},
+};
+
 /* Sex digit under the permutation of the four sex digits seeded by the month. */
-static char16_t MaskSex(char16_t sex, int32_t month) {
+static int32_t MaskSex(int32_t sex, int32_t month) {
     uint16_t perm[4];
-    PermuteFromSeed(month, 4, perm);
+    const uint8_t* row = nullptr;
+    if (month >= 1 && month <= 12) row = SexByMonthFR[month];
+    else PermuteFromSeed(month, 4, perm); /* not reached for a checked NIR */
     for (int i = 0; i < 4; ++i)
-        if (sex == char16_t(u'0' + SexDigitsFR[i])) return char16_t(u'0' + SexDigitsFR[perm[i] - 1]);
+        if (sex == SexDigitsFR[i]) return row ? row[i] : SexDigitsFR[perm[i] - 1];
     return sex;
 }
 
@@ -54,37 +57,41 @@ static int32_t MaskDept(int32_t dept) {
 }
 
 /* Order number: each digit shifted, then reordered by a row of OrderPermFR. */
-static void MaskOrder(const char16_t* src, int32_t dept, char16_t* at) {
+static int32_t MaskOrder(const char16_t* src, int32_t dept) {
     static const int32_t kShift[3] = {3, 5, 7};
     int32_t k = kShift[dept % 3];
     int32_t e[3];
     for (int i = 0; i < 3; ++i) e[i] = (Digit(src[i]) + k + i) % 10;
     const uint8_t* perm = OrderPermFR[(e[0] + e[1] + e[2]) % 5];
-    for (int i = 0; i < 3; ++i) at[i] = char16_t(u'0' + e[perm[i] - 1]);
+    return e[perm[0] - 1] * 100 + e[perm[1] - 1] * 10 + e[perm[2] - 1];
 }
 
 int32_t MaskNIR(const char16_t* src, uint32_t flags, char16_t* out) {
     int32_t deptNumber;
     int32_t dept = DeptIndexFR(src, &deptNumber);
-    int32_t commune = ReadNumber(src + 7, 3);
     if (dept < 0) return RC_INVALID_PART; /* callers pass checked values */
+    int32_t sex = Digit(src[0]), year = Two(src + 1), month = Two(src + 3), commune = Three(src + 7);
     if ((flags & FR_COMMUNE) && commune == 0) return RC_INVALID_PART;
 
-    int32_t year = ReadNumber(src + 1, 2);
-    int32_t month = ReadNumber(src + 3, 2);
-    for (int i = 0; i < NIR_CHARS; ++i) out[i] = src[i];
-
-    if (flags & FR_SEX) out[0] = MaskSex(src[0], month);
-    if (flags & FR_YEAR) WriteDigitsFR(out + 1, uint32_t(MaskYear(year)), 2);
-    if (flags & FR_MONTH) WriteDigitsFR(out + 3, uint32_t(MaskMonth(month, year)), 2);
     int32_t newDept = (flags & FR_DEPT) ? MaskDept(dept) : dept;
+    if (flags & FR_COMMUNE)
+        commune = (dept % 2) ? PrevCommuneFR(newDept, commune) : NextCommuneFR(newDept, commune);
+    if (flags & FR_SEX) sex = MaskSex(sex, month);
+    int32_t newMonth = (flags & FR_MONTH) ? MaskMonth(month, year) : month;
+    if (flags & FR_YEAR) year = MaskYear(year);
+    int32_t order = MaskOrder(src + 10, dept);
+
+    out[0] = char16_t(u'0' + sex);
+    WriteDigitsFR(out + 1, uint32_t(year), 2);
+    WriteDigitsFR(out + 3, uint32_t(newMonth), 2);
     WriteDeptFR(out + 5, newDept);
-    if (flags & FR_COMMUNE) {
-        int32_t c = (dept % 2) ? PrevCommuneFR(newDept, commune) : NextCommuneFR(newDept, commune);
-        WriteDigitsFR(out + 7, uint32_t(c), 3);
-    }
-    MaskOrder(src + 10, dept, out + 10);
-    WriteDigitsFR(out + NIR_KEY_AT, uint32_t(NirKey(out)), 2);
+    WriteDigitsFR(out + 7, uint32_t(commune), 3);
+    WriteDigitsFR(out + 10, uint32_t(order), 3);
+    /* the key of the 13 characters just written, a Corsican department counting as 20 */
+    int32_t keyDept = (newDept == DEPT_2A || newDept == DEPT_2B) ? 20 : newDept;
+    uint64_t n = uint64_t((sex * 100 + year) * 100 + newMonth) * 100 + uint64_t(keyDept);
+    n = (n * 1000 + uint64_t(commune)) * 1000 + uint64_t(order);
+    WriteDigitsFR(out + NIR_KEY_AT, uint32_t(97 - n % 97), 2);
     out[NIR_CHARS] = 0;
     return 0;
 }

@@ -22,17 +22,27 @@ static const DEPTFR* Department(int32_t dept) {
     return d->maxCommune >= 1 ? d : nullptr;
 }
 
-/* True when c is in the department's excluded list (binary search, signed entries). */
-static bool IsExcluded(const DEPTFR* d, int32_t c) {
-    int32_t lo = 0, hi = int32_t(d->excludedCount) - 1;
-    while (lo <= hi) {
-        int32_t mid = lo + (hi - lo) / 2;
-        int32_t e = int16_t(d->excluded[mid]);
-        if (e == c) return true;
-        if (e < c) lo = mid + 1;
-        else hi = mid - 1;
+/* Entry i of the excluded list, read as a signed 16-bit number (sentinels are negative). */
+static int32_t Entry(const DEPTFR* d, int32_t i) { return int16_t(d->excluded[i]); }
+
+/* Index of the first entry not below c; excludedCount when none.  A branch-free binary
+** search: the halving steps do not depend on the data, only the chosen half does. */
+static int32_t LowerBound(const DEPTFR* d, int32_t c) {
+    int32_t n = d->excludedCount;
+    if (n <= 0) return 0;
+    const uint16_t* base = d->excluded;
+    while (n > 1) {
+        int32_t half = n / 2;
+        base = int16_t(base[half]) < c ? base + half : base;
+        n -= half;
     }
-    return false;
+    return int32_t(base - d->excluded) + (int16_t(*base) < c);
+}
+
+/* True when c is in the department's excluded list. */
+static bool IsExcluded(const DEPTFR* d, int32_t c) {
+    int32_t i = LowerBound(d, c);
+    return i < d->excludedCount && Entry(d, i) == c;
 }
 
 bool IsValidCommuneFR(int32_t dept, int32_t c) {
@@ -40,22 +50,33 @@ bool IsValidCommuneFR(int32_t dept, int32_t c) {
     return d && c >= 1 && c <= d->maxCommune && !IsExcluded(d, c);
 }
 
-/* Steps cyclically through 1..m by delta (1 up, m - 1 down) until a valid number. */
-static int32_t StepCommune(int32_t dept, int32_t c, int32_t up) {
+/* Steps cyclically through 1..m (up or down) to the nearest valid number; a start above
+** m first falls into range through the modulo.  One binary search places the start in the
+** sorted excluded list, which is then walked alongside the candidate. */
+static int32_t StepCommune(int32_t dept, int32_t c, bool up) {
     const DEPTFR* d = Department(dept);
     if (!d || c < 0) return c;
-    int32_t m = d->maxCommune;
-    int32_t delta = up ? 1 : m - 1;
-    int32_t x = c;
-    do {
-        x = (x + delta) % m;
-        if (x == 0) x = m;
-    } while (IsExcluded(d, x));
+    int32_t m = d->maxCommune, n = d->excludedCount;
+    int32_t x = (up ? c + 1 : c + m - 1) % m;
+    if (x == 0) x = m;
+    int32_t i = LowerBound(d, x);
+    if (up) {
+        while (i < n && Entry(d, i) == x) {
+            if (++x > m) x = 1, i = 0;
+            else ++i;
+        }
+    } else {
+        if (i == n || Entry(d, i) != x) --i; /* the last entry below x */
+        while (i >= 0 && Entry(d, i) == x) {
+            if (--x < 1) x = m, i = n - 1;
+            else --i;
+        }
+    }
     return x;
 }
 
-int32_t NextCommuneFR(int32_t dept, int32_t c) { return StepCommune(dept, c, 1); }
-int32_t PrevCommuneFR(int32_t dept, int32_t c) { return StepCommune(dept, c, 0); }
+int32_t NextCommuneFR(int32_t dept, int32_t c) { return StepCommune(dept, c, true); }
+int32_t PrevCommuneFR(int32_t dept, int32_t c) { return StepCommune(dept, c, false); }
 
 int32_t RandomCommuneFR(int32_t dept) {
     const DEPTFR* d = Department(dept);
