@@ -190,7 +190,11 @@ size_t CsvSource::text16(size_t col, char16_t* out, size_t cap) { return Utf8Int
 /* ------------------------------------------------------------------ sink */
 
 CsvSink::CsvSink(std::string path, char delimiter, bool crlf)
-    : path_(std::move(path)), delim_(delimiter), eol_(crlf ? "\r\n" : "\n") {}
+    : path_(std::move(path)), delim_(delimiter), eol_(crlf ? "\r\n" : "\n") {
+    for (unsigned char c : {static_cast<unsigned char>(delimiter), static_cast<unsigned char>('"'),
+                            static_cast<unsigned char>('\n'), static_cast<unsigned char>('\r')})
+        special_[c] = true;
+}
 
 CsvSink::~CsvSink() { abort(); }
 
@@ -213,19 +217,18 @@ void CsvSink::field(std::string_view v, bool isNull, bool first) {
     if (!first) out_ += delim_;
     if (isNull) return;
     bool quote = v.empty();
-    for (char c : v)
-        if (c == delim_ || c == '"' || c == '\n' || c == '\r') {
-            quote = true;
-            break;
-        }
+    for (size_t i = 0; i < v.size() && !quote; ++i) quote = special_[static_cast<unsigned char>(v[i])];
     if (!quote) {
         out_.append(v);
         return;
     }
     out_ += '"';
-    for (char c : v) {
-        if (c == '"') out_ += '"';
-        out_ += c;
+    for (size_t i = 0; i < v.size();) {
+        size_t q = v.find('"', i);
+        if (q == std::string_view::npos) q = v.size();
+        out_.append(v.substr(i, q - i));
+        if (q < v.size()) out_ += "\"\"";
+        i = q + 1;
     }
     out_ += '"';
 }

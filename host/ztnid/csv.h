@@ -83,6 +83,7 @@ private:
     FILE* file_ = nullptr;
     std::string out_, scratch_;
     std::vector<DestColumn> cols_;
+    bool special_[256] = {};      /* characters that make a field quoted */
 };
 
 } // namespace ztnid

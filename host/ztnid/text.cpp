@@ -80,7 +80,12 @@ size_t Utf16Length(std::string_view s) {
 }
 
 void AppendUtf8(std::string& out, const char16_t* s, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
+    size_t ascii = 0;
+    while (ascii < n && s[ascii] < 0x80) ++ascii;
+    size_t at = out.size();
+    out.resize(at + ascii);
+    for (size_t i = 0; i < ascii; ++i) out[at + i] = char(s[i]);
+    for (size_t i = ascii; i < n; ++i) {
         uint32_t cp = s[i];
         if (cp < 0x80) {
             out += char(cp);
