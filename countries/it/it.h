@@ -75,11 +75,12 @@ struct CHARINFO_TABLE_IT {
 extern const CHARINFO_TABLE_IT CharInfoIT;
 inline const CHARINFO_IT& InfoIT(char16_t c) { return CharInfoIT.Info[c < 128 ? c : 0]; }
 
-/* Control-character values of "0" to "Z" at odd ([0]) and even ([1]) positions;
-** CONTROL_NONE_IT for the characters between "9" and "A". */
-enum { CONTROL_SPAN_IT = 'Z' - '0' + 1, CONTROL_NONE_IT = 0xFF };
+/* Control-character values of the characters below 128 at odd ([0]) and even ([1])
+** positions; CONTROL_NONE_IT for those that are neither digit nor capital (larger than
+** any sum of 15 real values, so one test of the sum finds them). */
+enum { CONTROL_NONE_IT = 0x400 };
 struct CONTROL_TABLE_IT {
-    uint8_t Value[2][CONTROL_SPAN_IT];
+    uint16_t Value[2][128];
 };
 extern const CONTROL_TABLE_IT ControlValueIT;
 

@@ -50,13 +50,12 @@ consteval CHARINFO_TABLE_IT BuildCharInfo() {
 
 /* The values of CharInfoIT again, laid out for the control character's fast loop. */
 consteval CONTROL_TABLE_IT BuildControlValues() {
+    CHARINFO_TABLE_IT info = BuildCharInfo();
     CONTROL_TABLE_IT t{};
-    for (int k = 0; k < CONTROL_SPAN_IT; ++k) {
-        char16_t c = char16_t(u'0' + k);
-        bool counted = (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z');
-        char16_t letter = (c <= u'9') ? char16_t(u'A' + k) : c;
-        t.Value[0][k] = counted ? OddValues[letter - u'A'] : uint8_t(CONTROL_NONE_IT);
-        t.Value[1][k] = counted ? uint8_t(letter - u'A') : uint8_t(CONTROL_NONE_IT);
+    for (int c = 0; c < 128; ++c) {
+        const CHARINFO_IT& i = info.Info[c];
+        t.Value[0][c] = i.Counted ? i.OddValue : uint16_t(CONTROL_NONE_IT);
+        t.Value[1][c] = i.Counted ? i.EvenValue : uint16_t(CONTROL_NONE_IT);
     }
     return t;
 }

@@ -56,7 +56,7 @@ uint16_t ValidateCodeIT(const char16_t* code, uint32_t flags) {
 }
 
 /* The general walk: a character that does not count does not flip odd and even either. */
-static int SlowControlSum(const char16_t* code) {
+[[gnu::noinline]] static int SlowControlSum(const char16_t* code) {
     int16_t sum = 0;
     bool odd = true;
     for (int i = 0; i < 15; ++i) {
@@ -69,16 +69,14 @@ static int SlowControlSum(const char16_t* code) {
 }
 
 void SetControlChar(char16_t* code) {
-    /* The usual case, digits and capitals only: odd and even alternate with the position. */
-    int sum = 0;
-    bool other = false;
+    /* The usual case, digits and capitals only: odd and even alternate with the position.
+    ** Any other character adds CONTROL_NONE_IT to the sum, or is 128 and above. */
+    unsigned sum = 0, all = 0;
     for (int i = 0; i < 15; ++i) {
-        unsigned k = unsigned(code[i]) - u'0';
-        if (k >= CONTROL_SPAN_IT) k = u':' - u'0'; /* a character valued CONTROL_NONE_IT */
-        int v = ControlValueIT.Value[i % 2][k];
-        other |= v == CONTROL_NONE_IT;
-        sum += v;
+        unsigned c = code[i];
+        all |= c;
+        sum += ControlValueIT.Value[i % 2][c & 0x7F];
     }
-    if (other) sum = SlowControlSum(code);
+    if (sum >= CONTROL_NONE_IT || all > 0x7F) sum = unsigned(SlowControlSum(code));
     code[15] = char16_t(u'A' + sum % 26);
 }
