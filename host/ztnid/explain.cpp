@@ -260,10 +260,12 @@ void Release(WORKAREA* wa) {
         ZtFree(rbp);
         wa->pRBPDATA = nullptr;
     }
-    for (uint32_t** p : {&wa->pWorkAreaES, &wa->pWorkAreaFR, &wa->pWorkAreaIT, &wa->pWorkAreaUK}) {
-        ZtFree(*p);
-        *p = nullptr;
-    }
+    /* One by one: the work area is packed, so its fields have no address to take. */
+    ZtFree(wa->pWorkAreaES);
+    ZtFree(wa->pWorkAreaFR);
+    ZtFree(wa->pWorkAreaIT);
+    ZtFree(wa->pWorkAreaUK);
+    wa->pWorkAreaES = wa->pWorkAreaFR = wa->pWorkAreaIT = wa->pWorkAreaUK = nullptr;
 }
 
 const BITNAME kModeBits[] = {{MODE_MASK, "MASK"},     {MODE_DEBUG, "DEBUG"},      {MODE_STATUS, "STATUS"},

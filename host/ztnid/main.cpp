@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
     MaskArgs m;
     CLI::App* mask = app.add_subcommand("mask", "Copy a table to another, masking the mapped columns through the exit");
     mask->add_option("input", m.input, "CSV file to read (header row, UTF-8; \"-\": standard input)");
-    mask->add_option("--map", m.maps, kMapHelp)->allow_extra_args(false)->type_name("SPEC");
+    mask->add_option("--map", m.maps, kMapHelp)->allow_extra_args(false)->type_name("MAP");
     mask->add_option("-o,--output", m.output, "CSV file to write (default: standard output)");
     mask->add_option("--db", m.db, "SQLite database of --from and --to");
     mask->add_option("--from", m.from, "Source table in --db (instead of an input CSV file)");
