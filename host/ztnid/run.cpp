@@ -228,6 +228,7 @@ void Run::showProgress(bool last) {
     auto now = std::chrono::steady_clock::now();
     if (last) {
         if (progressShown_) std::fputs("\r\033[K", stderr);
+        progressShown_ = false;
         return;
     }
     if (now - start_ < std::chrono::seconds(1) || now - lastProgress_ < std::chrono::milliseconds(250)) return;
