@@ -53,11 +53,14 @@ inline Spelled Spell(const char16_t* p) {
     return s;
 }
 
-/* A map of one NIR column "NID" (host type 1 source of length 20). */
-inline std::unique_ptr<hostemu::ColumnMap> NewMap(const std::u16string& ops, int32_t destLength = 20,
-                                                  int16_t destType = 1) {
-    return std::make_unique<hostemu::ColumnMap>(&KLOColMapWExit, ops, std::vector<hostemu::Column>{{u"NID", 1, 20}},
-                                                std::vector<hostemu::Column>{{u"NID", destType, destLength}});
+/* A map of one NIR column "NID" (host type 1 source of length 20); the end call is made
+** when it goes. */
+struct EndCall {
+    void operator()(hostemu::ColumnMap* m) const { m->end(), delete m; }
+};
+using MapPtr = std::unique_ptr<hostemu::ColumnMap, EndCall>;
+inline MapPtr NewMap(const std::u16string& ops, int32_t destLength = 20, int16_t destType = 1) {
+    return MapPtr(new hostemu::ColumnMap(&KLOColMapWExit, ops, {{u"NID", 1, 20}}, {{u"NID", destType, destLength}}));
 }
 
 } // namespace frtest
