@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -197,7 +198,8 @@ TEST_F(Ztnid, AnErrorMidRunLeavesNoOutput) {
     EXPECT_EQ(Query(db, "SELECT count(*) FROM sqlite_master WHERE name = 'fresh'"),
               (std::vector<std::vector<std::string>>{{"0"}}));
     EXPECT_FALSE(FileExists(dir / "out.csv"));
-    EXPECT_EQ(std::system(("ls " + dir.path + " | grep -q ztnid-").c_str()) == 0, false) << "a temporary file is left";
+    for (const auto& f : std::filesystem::directory_iterator(dir.path))
+        EXPECT_EQ(f.path().filename().string().find(".ztnid-"), std::string::npos) << "left behind: " << f.path();
 }
 
 TEST_F(Ztnid, NonAsciiTextSurvivesTheRoundTrip) {
