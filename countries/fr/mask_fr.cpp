@@ -19,9 +19,9 @@ enum {
 
 /* ------------------------------------------------------------------ field transforms */
 
-static int32_t Digit(char16_t c) { return c - u'0'; }
-static int32_t Two(const char16_t* s) { return Digit(s[0]) * 10 + Digit(s[1]); }
-static int32_t Three(const char16_t* s) { return Digit(s[0]) * 100 + Two(s + 1); }
+static uint32_t Digit(char16_t c) { return uint32_t(c - u'0'); }
+static uint32_t Two(const char16_t* s) { return Digit(s[0]) * 10 + Digit(s[1]); }
+static uint32_t Three(const char16_t* s) { return Digit(s[0]) * 100 + Two(s + 1); }
 
 /* The sex digits 1, 2, 7, 8 permuted by PermuteFromSeed(month, 4), for months 1 to 12
 ** (position i holds the new digit of SexDigitsFR[i]); tests prove the two agree. */
@@ -31,66 +31,70 @@ const uint8_t SexByMonthFR[13][4] = {
 };
 
 /* Sex digit under the permutation of the four sex digits seeded by the month. */
-static int32_t MaskSex(int32_t sex, int32_t month) {
+static uint32_t MaskSex(uint32_t sex, uint32_t month) {
     uint16_t perm[4];
     const uint8_t* row = nullptr;
     if (month >= 1 && month <= 12) row = SexByMonthFR[month];
-    else PermuteFromSeed(month, 4, perm); /* not reached for a checked NIR */
+    else PermuteFromSeed(int32_t(month), 4, perm); /* not reached for a checked NIR */
     for (int i = 0; i < 4; ++i)
         if (sex == SexDigitsFR[i]) return row ? row[i] : SexDigitsFR[perm[i] - 1];
     return sex;
 }
 
 /* Even years move two up, odd years two down (modulo 100). */
-static int32_t MaskYear(int32_t year) { return year % 2 == 0 ? (year + 2) % 100 : (year + 98) % 100; }
+static uint32_t MaskYear(uint32_t year) { return year % 2 == 0 ? (year + 2) % 100 : (year + 98) % 100; }
 
 /* Month shifted by an amount chosen by the source year modulo 3. */
-static int32_t MaskMonth(int32_t month, int32_t year) {
-    static const int32_t kShift[3] = {1, 8, 4};
+static uint32_t MaskMonth(uint32_t month, uint32_t year) {
+    static const uint32_t kShift[3] = {1, 8, 4};
     return (month + kShift[year % 3]) % 12 + 1;
 }
 
 /* Department digits swapped; 69 and 89 stay (96 and 98 hold no department). */
-static int32_t MaskDept(int32_t dept) {
+static uint32_t MaskDept(uint32_t dept) {
     if (dept == 69 || dept == 89) return dept;
     return (dept % 10) * 10 + dept / 10;
 }
 
 /* Order number: each digit shifted, then reordered by a row of OrderPermFR. */
-static int32_t MaskOrder(const char16_t* src, int32_t dept) {
-    static const int32_t kShift[3] = {3, 5, 7};
-    int32_t k = kShift[dept % 3];
-    int32_t e[3];
-    for (int i = 0; i < 3; ++i) e[i] = (Digit(src[i]) + k + i) % 10;
+static uint32_t MaskOrder(const char16_t* src, uint32_t dept) {
+    static const uint32_t kShift[3] = {3, 5, 7};
+    uint32_t k = kShift[dept % 3];
+    uint32_t e[3];
+    for (uint32_t i = 0; i < 3; ++i) e[i] = (Digit(src[i]) + k + i) % 10;
     const uint8_t* perm = OrderPermFR[(e[0] + e[1] + e[2]) % 5];
     return e[perm[0] - 1] * 100 + e[perm[1] - 1] * 10 + e[perm[2] - 1];
 }
 
 int32_t MaskNIR(const char16_t* src, uint32_t flags, char16_t* out) {
     int32_t deptNumber;
-    int32_t dept = DeptIndexFR(src, &deptNumber);
-    if (dept < 0) return RC_INVALID_PART; /* callers pass checked values */
-    int32_t sex = Digit(src[0]), year = Two(src + 1), month = Two(src + 3), commune = Three(src + 7);
+    int32_t index = DeptIndexFR(src, &deptNumber);
+    if (index < 0) return RC_INVALID_PART; /* callers pass checked values */
+    uint32_t dept = uint32_t(index);
+    uint32_t sex = Digit(src[0]), year = Two(src + 1), month = Two(src + 3), commune = Three(src + 7);
     if ((flags & FR_COMMUNE) && commune == 0) return RC_INVALID_PART;
 
-    int32_t newDept = (flags & FR_DEPT) ? MaskDept(dept) : dept;
-    if (flags & FR_COMMUNE)
-        commune = (dept % 2) ? PrevCommuneFR(newDept, commune) : NextCommuneFR(newDept, commune);
+    uint32_t newDept = (flags & FR_DEPT) ? MaskDept(dept) : dept;
+    if (flags & FR_COMMUNE) {
+        int32_t c = (dept % 2) ? PrevCommuneFR(int32_t(newDept), int32_t(commune))
+                               : NextCommuneFR(int32_t(newDept), int32_t(commune));
+        commune = uint32_t(c);
+    }
     if (flags & FR_SEX) sex = MaskSex(sex, month);
-    int32_t newMonth = (flags & FR_MONTH) ? MaskMonth(month, year) : month;
+    uint32_t newMonth = (flags & FR_MONTH) ? MaskMonth(month, year) : month;
     if (flags & FR_YEAR) year = MaskYear(year);
-    int32_t order = MaskOrder(src + 10, dept);
+    uint32_t order = MaskOrder(src + 10, dept);
 
     out[0] = char16_t(u'0' + sex);
-    WriteDigitsFR(out + 1, uint32_t(year), 2);
-    WriteDigitsFR(out + 3, uint32_t(newMonth), 2);
-    WriteDeptFR(out + 5, newDept);
-    WriteDigitsFR(out + 7, uint32_t(commune), 3);
-    WriteDigitsFR(out + 10, uint32_t(order), 3);
+    WriteDigitsFR(out + 1, year, 2);
+    WriteDigitsFR(out + 3, newMonth, 2);
+    WriteDeptFR(out + 5, int32_t(newDept));
+    WriteDigitsFR(out + 7, commune, 3);
+    WriteDigitsFR(out + 10, order, 3);
     /* the key of the 13 characters just written, a Corsican department counting as 20 */
-    int32_t keyDept = (newDept == DEPT_2A || newDept == DEPT_2B) ? 20 : newDept;
-    uint64_t n = uint64_t((sex * 100 + year) * 100 + newMonth) * 100 + uint64_t(keyDept);
-    n = (n * 1000 + uint64_t(commune)) * 1000 + uint64_t(order);
+    uint32_t keyDept = (newDept == DEPT_2A || newDept == DEPT_2B) ? 20 : newDept;
+    uint64_t n = uint64_t((sex * 100 + year) * 100 + newMonth) * 100 + keyDept;
+    n = (n * 1000 + commune) * 1000 + order;
     WriteDigitsFR(out + NIR_KEY_AT, uint32_t(97 - n % 97), 2);
     out[NIR_CHARS] = 0;
     return 0;

@@ -2,6 +2,8 @@
 ** validate_fr.cpp - checking an NIR: characters, sex, department, month, and with
 ** validation the commune and the control key.
 */
+#include <cstring>
+
 #include "countries/fr/fr.h"
 #include "exit/log/log.h"
 #include "exit/wstr.h"
@@ -30,25 +32,27 @@ int32_t NirKey(const char16_t* nir) {
 }
 
 int32_t DeptIndexFR(const char16_t* nir, int32_t* number) {
-    char16_t tens = nir[5], units = WToUpper(nir[6]);
-    if (tens == u'2' && units == u'A') { *number = DEPT_2A; return DEPT_2A; }
-    if (tens == u'2' && units == u'B') { *number = DEPT_2B; return DEPT_2B; }
+    uint32_t tens = uint32_t(nir[5] - u'0'), units = uint32_t(nir[6] - u'0');
+    char16_t letter = WToUpper(nir[6]);
+    if (tens == 2 && (letter == u'A' || letter == u'B')) {
+        *number = letter == u'A' ? DEPT_2A : DEPT_2B;
+        return *number;
+    }
     /* a letter after any other digit reads as 0, which is refused */
-    int32_t d = (WIsDigit(tens) && WIsDigit(units)) ? ReadNumber(nir + 5, 2) : 0;
+    int32_t d = (tens <= 9 && units <= 9) ? int32_t(tens * 10 + units) : 0;
     *number = d;
-    if (d < 1 || d > DEPT_OVERSEAS || d == DEPT_2A || d == DEPT_NONE) return -1;
-    return d;
+    return (d < 1 || d > DEPT_OVERSEAS || d == DEPT_2A || d == DEPT_NONE) ? -1 : d;
 }
 
 /* True when the 15 characters are digits, a Corsican "A" or "B" allowed at position 7;
 ** the copy in ScratchFR holds "0" in place of that letter. */
 static bool AllDigits(const char16_t* nir) {
-    for (int i = 0; i < NIR_CHARS; ++i) ScratchFR[i] = nir[i];
+    std::memcpy(ScratchFR, nir, NIR_CHARS * sizeof(char16_t));
     ScratchFR[NIR_CHARS] = 0;
     if (IsCorsicanLetter(ScratchFR[6])) ScratchFR[6] = u'0';
-    for (int i = 0; i < NIR_CHARS; ++i)
-        if (!WIsDigit(ScratchFR[i])) return false;
-    return true;
+    bool bad = false;
+    for (int i = 0; i < NIR_CHARS; ++i) bad |= uint16_t(ScratchFR[i] - u'0') > 9;
+    return !bad;
 }
 
 static bool IsSexDigit(char16_t c) { return c == u'1' || c == u'2' || c == u'7' || c == u'8'; }
