@@ -123,35 +123,41 @@ int main(int argc, char** argv) {
 
     MaskArgs m;
     CLI::App* mask = app.add_subcommand("mask", "Copy a table to another, masking the mapped columns through the exit");
-    mask->add_option("input", m.input, "CSV file to read (header row, UTF-8; \"-\": standard input)");
+    mask->add_option("input", m.input, "CSV file to read (header row, UTF-8; \"-\": standard input)")->type_name("FILE");
     mask->add_option("--map", m.maps, kMapHelp)->allow_extra_args(false)->type_name("MAP");
-    mask->add_option("-o,--output", m.output, "CSV file to write (default: standard output)");
-    mask->add_option("--db", m.db, "SQLite database of --from and --to");
-    mask->add_option("--from", m.from, "Source table in --db (instead of an input CSV file)");
-    mask->add_option("--to", m.to, "Destination table in --db (instead of CSV output), written in one transaction");
+    mask->add_option("-o,--output", m.output, "CSV file to write (default: standard output)")->type_name("FILE");
+    mask->add_option("--db", m.db, "SQLite database of --from and --to")->type_name("FILE");
+    mask->add_option("--from", m.from, "Source table in --db (instead of an input CSV file)")->type_name("TABLE");
+    mask->add_option("--to", m.to, "Destination table in --db (instead of CSV output), written in one transaction")
+        ->type_name("TABLE");
     mask->add_flag("--replace", m.replace, "Drop and create the destination table when it exists");
     mask->add_flag("--append", m.append, "Insert into the destination table when it exists");
     mask->add_option("--source-type", m.sourceTypes,
                      "COLUMN:TYPE(LENGTH): declares a CSV column to the exit (default VARCHAR(255))")
-        ->allow_extra_args(false);
+        ->allow_extra_args(false)
+        ->type_name("COLUMN:TYPE");
     mask->add_flag("--empty-is-blank", m.emptyIsBlank, "CSV: an empty field is an empty string, not NULL");
-    mask->add_option("-d,--delimiter", m.delimiter, "CSV field delimiter (default \",\")");
+    mask->add_option("-d,--delimiter", m.delimiter, "CSV field delimiter (default \",\")")->type_name("CHAR");
     mask->add_flag("--crlf", m.crlf, "CSV: end output lines with CR LF");
     mask->add_option("--on-skip", m.onSkip,
                      "A row the exit skips (result 1): auto = NULL when the destination column is nullable, else "
                      "the row is dropped; drop = the row is dropped; fail = the run stops (status 2)")
         ->check(CLI::IsMember({"auto", "drop", "fail"}));
     mask->add_option("--exit", m.exitPath,
-                     "The exit library (default: $ZT0NID_LIBRARY, else libZT0NID.so beside ztnid)");
+                     "The exit library (default: $ZT0NID_LIBRARY, else libZT0NID.so beside ztnid)")
+        ->type_name("FILE");
     mask->add_flag("-q,--quiet", m.quiet, "No summary (errors are still shown)");
+    mask->footer("CSV: an empty field is NULL, a quoted empty field (\"\") an empty string.\n"
+                 "Example: ztnid mask people.csv -o masked.csv --map 'nid=switch=country,format=(ES=8X)'");
 
     ExplainArgs e;
     CLI::App* explain = app.add_subcommand("explain", "Show how the exit reads an operand string: the keyword map, "
                                                       "dropped pairs, mode bits and each country's format");
     explain->add_option("operands", e.operands, "The operand string, e.g. 'switch=CTRY,format=(FR=5X2C8X)'")
         ->required();
-    explain->add_option("--src", e.src, "Type of the source column (default VARCHAR(255))");
-    explain->add_option("--dest", e.dest, "Type of the destination column (default VARCHAR(255))");
+    explain->add_option("--src", e.src, "Type of the source column (default VARCHAR(255))")->type_name("TYPE(LENGTH)");
+    explain->add_option("--dest", e.dest, "Type of the destination column (default VARCHAR(255))")
+        ->type_name("TYPE(LENGTH)");
 
     try {
         app.parse(argc, argv);

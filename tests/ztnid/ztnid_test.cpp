@@ -312,6 +312,10 @@ TEST_F(Ztnid, ExplainShowsTheMapTheModesAndTheFormats) {
     };
     for (const char* l : lines) EXPECT_TRUE(Contains(o.out, l)) << l << "\n" << o.out;
 
+    o = RunZtnid({"explain", "--dest", "CHAR(15)", "switch=\"IT,format=(IT=6C11X)"});
+    EXPECT_TRUE(Contains(o.out, "columns: source NID VARCHAR(255), destination NID CHAR(15)")) << o.out;
+    EXPECT_TRUE(Contains(o.out, "Italy: not initialised (result 0x101)")) << o.out;
+
     o = RunZtnid({"explain", "method=random,validate=y,switch=CTRY"});
     EXPECT_EQ(o.status, 2);
     EXPECT_TRUE(Contains(o.out, "set-up: fails: NID ERROR 0x2: Incompatible operands validate & random provided"))
