@@ -143,7 +143,12 @@ int16_t ColumnMap::onPut(void* buffer, int16_t* nullInd, int32_t length) {
     return putResult_;
 }
 
+ColumnMap::~ColumnMap() {
+    if (needsEnd_) end();
+}
+
 int16_t ColumnMap::call(uint32_t callType) {
+    needsEnd_ = callType != CALLTYPE_END;
     inputParms().CallType = callType;
     puts_ = 0;
     putNull_ = false;

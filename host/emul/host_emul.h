@@ -71,6 +71,8 @@ class ColumnMap {
 public:
     ColumnMap(PFN_KLOCOLMAPWEXIT exitFn, std::u16string operands, std::vector<Column> sources,
               std::vector<Column> dests, int destIndex = 0);
+    /* A run that made row calls without an end call is ended here, as a host ends it. */
+    ~ColumnMap();
     ColumnMap(const ColumnMap&) = delete;
     ColumnMap& operator=(const ColumnMap&) = delete;
 
@@ -113,6 +115,7 @@ private:
     std::vector<uint8_t> parms_, srcList_, dstList_, work_;
     int16_t putResult_ = 0;
     bool recordGets_ = true;
+    bool needsEnd_ = false;       /* row calls made since the last end call */
     RowOutcome* current_ = nullptr;
     RowHost* host_ = nullptr;
     int puts_ = 0;
