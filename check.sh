@@ -58,4 +58,6 @@ else
   echo "== Windows leg: $(($(date +%s) - start)) s (DLL $(wc -c <build-win/ZT0NID.dll) bytes)"
 fi
 
+fuzz/run.sh 60  # libFuzzer targets with ASan/UBSan, about 60 s (build-fuzz/)
+
 echo "== all tests passed"

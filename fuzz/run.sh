@@ -16,6 +16,7 @@ total=${1:-60}
 targets=${*:-fuzz_operands fuzz_entry fuzz_country}
 build=build-fuzz
 
+echo "== Fuzzing: $targets (libFuzzer, ASan + UBSan, ${total} s in total)"
 probe=$(mktemp -d)
 trap 'rm -rf "$probe"' EXIT
 printf 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }\n' >"$probe/p.cpp"
