@@ -105,6 +105,9 @@ public:
         rows_.assign(1, Row{u"", 0, true, ctry_});
         next_ = 0;
     }
+    /* false: PutColValue only measures the value (as the least a host does), without
+    ** keeping it; putValue() then holds nothing.  For benchmarks. */
+    void keepPuts(bool keep) { keepPuts_ = keep; }
     /* What GetColValue (for the NID column) and PutColValue return; 0 = success. */
     void setGetResult(int16_t rc) { getResult_ = rc; }
     void setPutResult(int16_t rc) { putResult_ = rc; }
@@ -125,7 +128,7 @@ public:
 
     /* What the last row put: the value (NULL when it put NULL) and how often it put. */
     const char16_t* putValue() const { return putNull_ ? nullptr : put_; }
-    std::u16string putString() const { return putNull_ ? std::u16string() : std::u16string(put_, putLength_); }
+    std::u16string putString() const { return putNull_ || !keepPuts_ ? std::u16string() : std::u16string(put_, putLength_); }
     size_t putLength() const { return putLength_; }
     int puts() const { return puts_; }
     uint64_t putChars() const { return putChars_; }
@@ -180,11 +183,13 @@ private:
         h->putNull_ = *nullInd == NULLIND_NULL;
         const char16_t* s = static_cast<const char16_t*>(buffer);
         size_t n = 0;
-        while (n < VALUE_BUF_CHARS - 1 && s[n]) ++n;
-        if (!h->putNull_) std::memcpy(h->put_, s, n * 2);
-        h->put_[n] = 0;
-        h->putLength_ = h->putNull_ ? 0 : n;
+        if (!h->putNull_)
+            while (n < VALUE_BUF_CHARS - 1 && s[n]) ++n;
         h->putChars_ += n;
+        h->putLength_ = n;
+        if (!h->keepPuts_) return h->putResult_;
+        std::memcpy(h->put_, s, n * 2);
+        h->put_[n] = 0;
         return h->putResult_;
     }
 
@@ -199,6 +204,7 @@ private:
     std::vector<Row> rows_;
     size_t next_ = 0;
     int16_t getResult_ = 0, putResult_ = 0;
+    bool keepPuts_ = true;
     char16_t put_[VALUE_BUF_CHARS] = {};
     size_t putLength_ = 0;
     bool putNull_ = false;
