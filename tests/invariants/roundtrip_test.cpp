@@ -60,8 +60,8 @@ std::vector<std::u16string> Sources(const Country& c, const std::vector<std::u16
         for (const std::u16string& v : vs)
             if (seen.insert(v).second) out.push_back(v);
     };
-    add(leanhost::DrawValid(c, 20));
-    for (const std::u16string& f : formats) add(leanhost::DrawValid(c, 3, f));
+    add(leanhost::DrawValid(c, 100));
+    for (const std::u16string& f : formats) add(leanhost::DrawValid(c, 5, f));
     return out;
 }
 
@@ -83,8 +83,8 @@ TEST(RoundTrip, EveryOutputOfEveryCountryAndFormatIsValid) {
         for (const std::u16string& f : all) {
             for (int32_t destLength : {c.minLength, 255}) {
                 std::string where = " (format " + Narrow(f) + ", destination " + std::to_string(destLength) + ")";
-                std::vector<std::u16string> drawn = leanhost::DrawValid(c, 25, f, destLength);
-                random.note(drawn.size() == 25, "random rows not written" + where);
+                std::vector<std::u16string> drawn = leanhost::DrawValid(c, 60, f, destLength);
+                random.note(drawn.size() == 60, "random rows not written" + where);
                 for (const std::u16string& v : drawn) random.note(valid.accepts(v), Narrow(v) + where);
 
                 for (const char16_t* extra : {u"", u"validate=y"}) {
