@@ -40,21 +40,25 @@ static void WriteEndReport(CALL* c, const RBPDATA* rbp) {
     }
 }
 
-int16_t EndCall(CALL* c) {
-    WORKAREA* wa = c->wa;
-    RBPDATA* rbp = wa->pRBPDATA;
-    if (rbp) {
-        if (rbp->Flags & (MODE_DEBUG | MODE_STATUS)) WriteEndReport(c, rbp);
+void ReleaseColumn(WORKAREA* wa) {
+    if (RBPDATA* rbp = wa->pRBPDATA) {
         FreeOperands(rbp->pOperands);
         ZtFree(rbp->pOperands);
         ZtFree(rbp);
         wa->pRBPDATA = nullptr;
     }
+    /* One by one: the work area is packed, so its fields have no address to take. */
     ZtFree(wa->pWorkAreaES);
     ZtFree(wa->pWorkAreaFR);
     ZtFree(wa->pWorkAreaIT);
     ZtFree(wa->pWorkAreaUK);
     wa->pWorkAreaES = wa->pWorkAreaFR = wa->pWorkAreaIT = wa->pWorkAreaUK = nullptr;
+}
+
+int16_t EndCall(CALL* c) {
+    RBPDATA* rbp = c->wa->pRBPDATA;
+    if (rbp && (rbp->Flags & (MODE_DEBUG | MODE_STATUS))) WriteEndReport(c, rbp);
+    ReleaseColumn(c->wa);
     LogMessage(nullptr, nullptr);
     return EXIT_DONE;
 }

@@ -52,6 +52,10 @@ int16_t SetUpColumn(CALL* c);
 /* The end call: end report, release of the column's state, log file touched. */
 int16_t EndCall(CALL* c);
 
+/* Releases the column's state (RBPDATA, operands, country words) and clears the work
+** area's pointers; counters and CountriesInit stay. */
+void ReleaseColumn(WORKAREA* wa);
+
 /* One row: EXIT_DONE, EXIT_SKIPPED or EXIT_ERROR (message formatted). */
 int16_t ProcessRow(CALL* c);
 

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "exit/exit_internal.h"
-#include "exit/memory.h"
 #include "exit/operands/operands.h"
 #include "exit/formats/formats.h"
 #include "exit/wstr.h"
@@ -252,22 +251,6 @@ void ShowCountries(CALL* c, RBPDATA* rbp, std::ostream& out) {
     }
 }
 
-/* Releases what the set-up allocated, without the end call (no log file). */
-void Release(WORKAREA* wa) {
-    if (RBPDATA* rbp = wa->pRBPDATA) {
-        FreeOperands(rbp->pOperands);
-        ZtFree(rbp->pOperands);
-        ZtFree(rbp);
-        wa->pRBPDATA = nullptr;
-    }
-    /* One by one: the work area is packed, so its fields have no address to take. */
-    ZtFree(wa->pWorkAreaES);
-    ZtFree(wa->pWorkAreaFR);
-    ZtFree(wa->pWorkAreaIT);
-    ZtFree(wa->pWorkAreaUK);
-    wa->pWorkAreaES = wa->pWorkAreaFR = wa->pWorkAreaIT = wa->pWorkAreaUK = nullptr;
-}
-
 const BITNAME kModeBits[] = {{MODE_MASK, "MASK"},     {MODE_DEBUG, "DEBUG"},      {MODE_STATUS, "STATUS"},
                              {MODE_RANDOM, "RANDOM"}, {MODE_VALIDATE, "VALIDATE"}};
 
@@ -338,7 +321,7 @@ int Explain(const std::string& operands, ColumnType srcType, ColumnType destType
         if (rbp->pOperands && rbp->pDestCol && (rbp->pSrcCol || (rbp->Flags & MODE_RANDOM)))
             ShowCountries(c.get(), rbp, out);
     }
-    Release(c->wa);
+    ReleaseColumn(c->wa); /* without the end call: no log file */
     return rc == 0 ? 0 : 2;
 }
 
