@@ -5,8 +5,8 @@
 **   POSIX    a fresh directory stands for drive C: (ZTNID_DRIVE_C, restored afterwards);
 **   Windows  C:\ZTMSG.TXT itself, deleted first; the Windows test programs run one at a
 **            time (RUN_SERIAL), so no other program writes to it meanwhile.
-** lines() hides what differs: a byte order mark at the start of a new file and CRLF line
-** ends on Windows, neither on POSIX.
+** What differs: on Windows a new file starts with a byte order mark (bytes() leaves it
+** out, raw() keeps it) and lines end in CRLF (lines() and texts() take either end).
 */
 #ifndef ZT0NID_TESTS_LOG_FILE_H
 #define ZT0NID_TESTS_LOG_FILE_H
@@ -53,8 +53,8 @@ public:
         return f != nullptr;
     }
 
-    /* The file's bytes as written; empty when there is no file. */
-    std::string bytes() const {
+    /* The file's bytes exactly as they are; empty when there is no file. */
+    std::string raw() const {
         std::string s;
         FILE* f = open();
         if (!f) return s;
@@ -65,10 +65,17 @@ public:
         return s;
     }
 
-    /* The lines in UTF-8, without byte order mark and line ends. */
+    /* The bytes the exit wrote: raw() without the byte order mark with which the Windows
+    ** runtime's UTF-8 text mode starts a new file.  Line ends stay as written. */
+    std::string bytes() const {
+        std::string s = raw();
+        if (s.compare(0, 3, "\xEF\xBB\xBF") == 0) s.erase(0, 3);
+        return s;
+    }
+
+    /* The lines in UTF-8, without line ends (LF on POSIX, CRLF on Windows). */
     std::vector<std::string> lines() const {
         std::string s = bytes();
-        if (s.compare(0, 3, "\xEF\xBB\xBF") == 0) s.erase(0, 3);
         std::vector<std::string> out;
         size_t start = 0;
         while (start < s.size()) {
