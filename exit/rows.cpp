@@ -101,6 +101,22 @@ static void ClearChars(char16_t* buf, size_t n) {
     for (size_t i = 0; i < n; i += BLOCK) std::memset(buf + i, 0, BLOCK * sizeof(char16_t));
 }
 
+/* Length of the string in the value buffer, whose character at `term` is NUL and which
+** is cleared up to the next multiple of 32 characters past it: four characters are
+** tested at a time. */
+static size_t ValueLength(const char16_t* buf, size_t term) {
+    const uint64_t ones = 0x0001000100010001ULL, highs = 0x8000800080008000ULL;
+    for (size_t i = 0;; i += 4) {
+        uint64_t v;
+        std::memcpy(&v, buf + i, sizeof v);
+        uint64_t zero = (v - ones) & ~v & highs; /* lowest set lane marks the first NUL */
+        if (zero) {
+            size_t n = i + size_t(__builtin_ctzll(zero)) / 16;
+            return n < term ? n : term;
+        }
+    }
+}
+
 /* Value type requested for a source code and the buffer length in bytes. */
 static void SourceRequest(int16_t code, int32_t length, uint16_t* request, int32_t* bytes) {
     int64_t n;
@@ -167,7 +183,7 @@ static STEP ReadSource(ROW* r, int16_t* result) {
     if (IsStringCode(code)) {
         rbp->InKind = KIND_STRING;
         rbp->InValue.pStr = c->value;
-        rbp->InLength = int32_t(WStrNLen(c->value, term));
+        rbp->InLength = int32_t(ValueLength(c->value, term));
     } else if (code == 10 || code == 14 || code == 15) {
         rbp->InKind = KIND_INT32;
         std::memcpy(&rbp->InValue.Int32, c->value, sizeof(int32_t));
