@@ -23,8 +23,8 @@ struct Out {
     }
 };
 
-/* One parsed conversion specification. */
-struct Spec {
+/* One parsed conversion: flags, width, precision, length and the conversion letter. */
+struct Conversion {
     bool left = false, zero = false, alt = false, plus = false, space = false;
     int width = 0;
     int precision = -1;
@@ -42,9 +42,9 @@ int ReadNumber(const char16_t** p) {
     return n;
 }
 
-/* Parses the specification after "%"; leaves *p on the conversion character. */
-Spec ParseSpec(const char16_t** p) {
-    Spec s;
+/* Parses the conversion after "%"; leaves *p on the conversion character. */
+Conversion ParseConversion(const char16_t** p) {
+    Conversion s;
     for (;; ++*p) {
         char16_t c = **p;
         if (c == u'-') s.left = true;
@@ -67,8 +67,8 @@ Spec ParseSpec(const char16_t** p) {
     return s;
 }
 
-/* Writes body (len characters) with the sign/prefix and padding the spec asks for. */
-void EmitPadded(Out& out, const Spec& s, const char16_t* prefix, const char16_t* body, int len,
+/* Writes body (len characters) with the sign/prefix and padding the conversion asks for. */
+void EmitPadded(Out& out, const Conversion& s, const char16_t* prefix, const char16_t* body, int len,
                 bool numeric) {
     int plen = int(WStrLen(prefix));
     int zeros = 0;
@@ -87,7 +87,7 @@ void EmitPadded(Out& out, const Spec& s, const char16_t* prefix, const char16_t*
 }
 
 /* Formats one integer conversion (d, i, u, x, X). */
-void EmitInteger(Out& out, const Spec& s, long long value) {
+void EmitInteger(Out& out, const Conversion& s, long long value) {
     bool isSigned = s.conv == u'd' || s.conv == u'i';
     unsigned long long mag;
     bool negative = false;
@@ -142,8 +142,8 @@ int FormatArgs(char16_t* buf, size_t cap, const char16_t* fmt, const FmtArg* arg
             out.put(u'%');
             continue;
         }
-        Spec s = ParseSpec(&p);
-        if (s.conv == 0) break; /* format ends inside a specification */
+        Conversion s = ParseConversion(&p);
+        if (s.conv == 0) break; /* the format ends inside a conversion */
         const FmtArg& a = next < nargs ? args[next++] : kMissing;
         switch (s.conv) {
         case u'd':
