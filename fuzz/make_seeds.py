@@ -5,6 +5,10 @@ The seeds are scenarios in the byte format that each target reads (see the comme
 fuzz_support.h and of each target): typical column maps of every country and method,
 valid numbers in every layout, long names and values, failing callbacks and allocations.
 Run it again after changing a target's input format: python3 fuzz/make_seeds.py
+
+The files with hash names next to the named seeds are inputs of long local runs, kept for
+the branches they reach (an edge-minimal merge: <target> -merge=1 -use_counters=0
+fuzz/corpus/<target> <corpus of the run>); after a format change, delete them.
 """
 import os
 import struct
