@@ -9,7 +9,8 @@
 **   Mask/CC/separated   method=mask, separated sources, a separated format
 **   MaskValidate/...    the same with validate=y
 **   Random/CC/...       method=random (one secure-generator call per draw)
-** and Mask/FR/switch_column (the country read from a column on every row), the row
+** and Mask/FR/switch_column (the country read from a column on every row),
+** Mask/FR/source_length_255 (a source column declared with 255 characters), the row
 ** path without a country (NULL written as NULL), RandomNumber alone, and ParseOperands.
 ** Random rows also report draws/row: the RandomNumber calls one row makes.
 */
@@ -58,10 +59,13 @@ void RunRows(benchmark::State& state, LeanHost& h) {
                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void MaskRows(benchmark::State& state, const Country& c, bool separated, const char16_t* extra) {
+void MaskRows(benchmark::State& state, const Country& c, bool separated, const char16_t* extra,
+              int32_t srcLength = 20) {
     Layouts l = LayoutsOf(c);
     const char16_t* format = separated ? l.separated : l.compact;
-    LeanHost h(leanhost::Operands(c, u"mask", format, extra));
+    LeanHost::Columns cols;
+    cols.srcLength = srcLength;
+    LeanHost h(leanhost::Operands(c, u"mask", format, extra), cols);
     h.setValues(leanhost::DrawValid(c, 1024, format));
     RunRows(state, h);
     h.end();
@@ -148,8 +152,12 @@ const bool kRegistered = [] {
                                          [&c, sep](benchmark::State& s) { RandomRows(s, c, sep); });
         }
     }
-    if (leanhost::CountryAvailable(leanhost::Countries()[0]))
+    if (leanhost::CountryAvailable(leanhost::Countries()[0])) {
         benchmark::RegisterBenchmark("Mask/FR/switch_column", MaskSwitchColumn);
+        benchmark::RegisterBenchmark("Mask/FR/source_length_255", [](benchmark::State& s) {
+            MaskRows(s, leanhost::Countries()[0], false, u"", 255);
+        });
+    }
     benchmark::RegisterBenchmark("RowPath/null_to_null", NullRow);
     benchmark::RegisterBenchmark("RandomNumber", SecureDraw);
     benchmark::RegisterBenchmark("ParseOperands/typical", [](benchmark::State& s) {
