@@ -22,6 +22,7 @@
 ** Leaks, overflows and undefined behaviour are the sanitizers' to report.
 */
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -59,7 +60,7 @@ struct Scenario {
     int puts = 0;
 };
 Scenario* g_s = nullptr;
-std::string g_logPath;
+std::string g_logDir, g_logPath;
 bool g_trace = false; /* ZT_FUZZ_TRACE=1: one line per call on stderr */
 
 char16_t* HeapString(const std::u16string& s) {
@@ -302,7 +303,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (!d) d = mkdtemp(fallback);
     if (!d) fuzz::Fail("no directory for the log file");
     setenv("ZTNID_DRIVE_C", d, 1);
-    g_logPath = std::string(d) + "/ZTMSG.TXT";
+    g_logDir = d;
+    g_logPath = g_logDir + "/ZTMSG.TXT";
+    std::atexit([] {
+        std::remove(g_logPath.c_str());
+        rmdir(g_logDir.c_str());
+    });
     g_trace = std::getenv("ZT_FUZZ_TRACE") != nullptr;
     fuzz::Templates();
     return 0;
