@@ -12,11 +12,9 @@
 #include "exit/log/log.h"
 #include "exit/wstr.h"
 
-/* Remainder in 0..m-1 for any sign of x. */
-static int Mod(int x, int m) {
-    int r = x % m;
-    return r < 0 ? r + m : r;
-}
+/* x shifted into the positive range: a multiple of 5 and 21 larger than any 16-bit key,
+** so that the remainders by 5 and 21 keep their value and need no sign test. */
+static inline int Positive(int x) { return x + 5 * 21 * 313; }
 
 /* ------------------------------------------------------------------ name codes */
 
@@ -31,10 +29,10 @@ int MaskNameCode(const char16_t* in, char16_t* out, int16_t key) {
         int p = info.Vowel;
         if (p >= 0) {
             vowelSeen = true;
-            out[i] = VowelsIT[Mod(p + 1 + shift, 5)];
+            out[i] = VowelsIT[Positive(p + 1 + shift) % 5];
         } else if (!vowelSeen) {
             int q = info.Consonant; /* -1 for a character in neither table */
-            out[i] = ConsonantsIT[Mod(q + 1 + shift, 21)];
+            out[i] = ConsonantsIT[Positive(q + 1 + shift) % 21];
         } else {
             out[i] = in[i]; /* the "X" padding after a vowel */
         }

@@ -69,13 +69,17 @@ uint16_t ValidateCodeIT(const char16_t* code, uint32_t flags) {
 }
 
 void SetControlChar(char16_t* code) {
-    /* The usual case, digits and capitals only: odd and even alternate with the position.
-    ** Any other character adds CONTROL_NONE_IT to the sum, or is 128 and above. */
-    unsigned sum = 0, all = 0;
-    for (int i = 0; i < 15; ++i) {
-        unsigned c = code[i];
-        all |= c;
-        sum += ControlValueIT.Value[i % 2][c & 0x7F];
+    /* The usual case, digits and capitals only: odd and even alternate with the position,
+    ** so positions are taken in pairs.  Any other character adds CONTROL_NONE_IT to the
+    ** sum, or is 128 and above. */
+    const uint16_t* odd = ControlValueIT.Value[0];
+    const uint16_t* even = ControlValueIT.Value[1];
+    unsigned all = code[14];
+    unsigned sum = odd[all & 0x7F];
+    for (int i = 0; i < 14; i += 2) {
+        unsigned a = code[i], b = code[i + 1];
+        all |= a | b;
+        sum += odd[a & 0x7F] + even[b & 0x7F];
     }
     if (sum >= CONTROL_NONE_IT || all > 0x7F) sum = unsigned(SlowControlSum(code));
     code[15] = char16_t(u'A' + sum % 26);
