@@ -10,8 +10,10 @@
 **   MaskValidate/...    the same with validate=y
 **   Random/CC/...       method=random (one secure-generator call per draw)
 ** and Mask/FR/switch_column (the country read from a column on every row),
-** Mask/FR/source_length_255 (a source column declared with 255 characters), the row
-** path without a country (NULL written as NULL), RandomNumber alone, and ParseOperands.
+** Mask/FR/source_length_255 (a source column declared with 255 characters), the formats
+** that replace the most (Mask/FR/15X, Mask/UK/8X1C with the prefix), the same rows
+** through the test emulator (Mask/ES/emulator: what a heavier host adds), the row path
+** without a country (NULL written as NULL), RandomNumber alone, and ParseOperands.
 ** Random rows also report draws/row: the RandomNumber calls one row makes.
 */
 #include <benchmark/benchmark.h>
@@ -21,6 +23,7 @@
 
 #include "exit/operands/operands.h"
 #include "exit/random/random.h"
+#include "host/emul/host_emul.h"
 #include "platform/platform.h"
 #include "tests/support/lean_host.h"
 
@@ -59,16 +62,36 @@ void RunRows(benchmark::State& state, LeanHost& h) {
                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void MaskRows(benchmark::State& state, const Country& c, bool separated, const char16_t* extra,
-              int32_t srcLength = 20) {
-    Layouts l = LayoutsOf(c);
-    const char16_t* format = separated ? l.separated : l.compact;
+/* Masks valid sources of a country with one format. */
+void MaskFormat(benchmark::State& state, const Country& c, const char16_t* format, const char16_t* extra,
+                int32_t srcLength = 20) {
     LeanHost::Columns cols;
     cols.srcLength = srcLength;
     LeanHost h(leanhost::Operands(c, u"mask", format, extra), cols);
     h.setValues(leanhost::DrawValid(c, 1024, format));
     RunRows(state, h);
     h.end();
+}
+
+void MaskRows(benchmark::State& state, const Country& c, bool separated, const char16_t* extra,
+              int32_t srcLength = 20) {
+    Layouts l = LayoutsOf(c);
+    MaskFormat(state, c, separated ? l.separated : l.compact, extra, srcLength);
+}
+
+/* The Spanish mask through the test emulator (hostemu::ColumnMap), a heavier host. */
+void MaskThroughEmulator(benchmark::State& state) {
+    const Country& es = leanhost::Countries()[2];
+    std::vector<std::u16string> values = leanhost::DrawValid(es, 1024, u"8X");
+    hostemu::ColumnMap m(&KLOColMapWExit, leanhost::Operands(es, u"mask", u"8X"), {{u"NID"}}, {{u"NID"}});
+    size_t i = 0;
+    int16_t rc = 0;
+    for (auto _ : state) {
+        m.set(u"NID", values[i++ % values.size()]);
+        rc |= m.rowFast(nullptr, nullptr);
+    }
+    if (rc != EXIT_DONE) state.SkipWithError("a row was not written");
+    state.counters["rows/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 /* Counts the secure generator's calls while forwarding them. */
@@ -157,7 +180,17 @@ const bool kRegistered = [] {
         benchmark::RegisterBenchmark("Mask/FR/source_length_255", [](benchmark::State& s) {
             MaskRows(s, leanhost::Countries()[0], false, u"", 255);
         });
+        benchmark::RegisterBenchmark("Mask/FR/15X", [](benchmark::State& s) {
+            MaskFormat(s, leanhost::Countries()[0], u"15X", u"");
+        });
     }
+    if (leanhost::CountryAvailable(leanhost::Countries()[1])) {
+        benchmark::RegisterBenchmark("Mask/UK/8X1C", [](benchmark::State& s) {
+            MaskFormat(s, leanhost::Countries()[1], u"8X1C", u"");
+        });
+    }
+    if (leanhost::CountryAvailable(leanhost::Countries()[2]))
+        benchmark::RegisterBenchmark("Mask/ES/emulator", MaskThroughEmulator);
     benchmark::RegisterBenchmark("RowPath/null_to_null", NullRow);
     benchmark::RegisterBenchmark("RandomNumber", SecureDraw);
     benchmark::RegisterBenchmark("ParseOperands/typical", [](benchmark::State& s) {
