@@ -7,10 +7,19 @@
 #ifndef ZT0NID_HOST_UTF_H
 #define ZT0NID_HOST_UTF_H
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 std::u16string Utf8ToUtf16(std::string_view s);
 std::string Utf16ToUtf8(std::u16string_view s);
+
+/* The code point at s[i] and, in *used, the bytes it takes; a malformed sequence gives
+** U+FFFD and takes the bytes that looked like part of it. */
+uint32_t DecodeUtf8(std::string_view s, size_t i, size_t* used);
+
+/* Appends the UTF-8 form of the n 16-bit units at s to out. */
+void AppendUtf8(std::string& out, const char16_t* s, size_t n);
 
 #endif

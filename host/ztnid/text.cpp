@@ -5,35 +5,9 @@
 
 #include <cstdint>
 
+#include "host/emul/utf.h"
+
 namespace ztnid {
-
-namespace {
-
-/* Decodes the code point at s[i] (not ASCII); *used is the bytes it took.  Malformed
-** sequences give U+FFFD and take the bytes that looked like part of them. */
-uint32_t DecodeMultiByte(std::string_view s, size_t i, size_t* used) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    uint32_t cp, min;
-    size_t n;
-    if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; n = 2; min = 0x80; }
-    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; n = 3; min = 0x800; }
-    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; n = 4; min = 0x10000; }
-    else { *used = 1; return 0xFFFD; }
-    size_t k = 1;
-    for (; k < n && i + k < s.size(); ++k) {
-        unsigned char cc = static_cast<unsigned char>(s[i + k]);
-        if ((cc & 0xC0) != 0x80) break;
-        cp = (cp << 6) | (cc & 0x3F);
-    }
-    if (k < n || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        *used = k;
-        return 0xFFFD;
-    }
-    *used = n;
-    return cp;
-}
-
-} // namespace
 
 size_t Utf8IntoUtf16(std::string_view s, char16_t* out, size_t cap) {
     if (cap == 0) return SIZE_MAX;
@@ -48,7 +22,7 @@ size_t Utf8IntoUtf16(std::string_view s, char16_t* out, size_t cap) {
             continue;
         }
         size_t used;
-        uint32_t cp = DecodeMultiByte(s, i, &used);
+        uint32_t cp = DecodeUtf8(s, i, &used);
         size_t units = cp >= 0x10000 ? 2 : 1;
         if (o + units > last) break;
         if (units == 2) {
@@ -73,42 +47,10 @@ size_t Utf16Length(std::string_view s) {
             continue;
         }
         size_t used;
-        n += DecodeMultiByte(s, i, &used) >= 0x10000 ? 2 : 1;
+        n += DecodeUtf8(s, i, &used) >= 0x10000 ? 2 : 1;
         i += used;
     }
     return n;
-}
-
-void AppendUtf8(std::string& out, const char16_t* s, size_t n) {
-    size_t ascii = 0;
-    while (ascii < n && s[ascii] < 0x80) ++ascii;
-    size_t at = out.size();
-    out.resize(at + ascii);
-    for (size_t i = 0; i < ascii; ++i) out[at + i] = char(s[i]);
-    for (size_t i = ascii; i < n; ++i) {
-        uint32_t cp = s[i];
-        if (cp < 0x80) {
-            out += char(cp);
-            continue;
-        }
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x800) {
-            out += char(0xC0 | (cp >> 6));
-        } else if (cp < 0x10000) {
-            out += char(0xE0 | (cp >> 12));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-        } else {
-            out += char(0xF0 | (cp >> 18));
-            out += char(0x80 | ((cp >> 12) & 0x3F));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-        }
-        out += char(0x80 | (cp & 0x3F));
-    }
 }
 
 } // namespace ztnid

@@ -11,15 +11,14 @@
 #include <string>
 #include <string_view>
 
+#include "host/emul/utf.h" /* AppendUtf8 */
+
 namespace ztnid {
 
 /* Converts s into out (cap 16-bit units, terminator included) and terminates it.
 ** Returns the units written before the terminator, or SIZE_MAX when the text does not
 ** fit (out then holds a terminated prefix). */
 size_t Utf8IntoUtf16(std::string_view s, char16_t* out, size_t cap);
-
-/* Appends the UTF-8 form of the n units at s to out. */
-void AppendUtf8(std::string& out, const char16_t* s, size_t n);
 
 /* Number of 16-bit units the UTF-8 text s converts to. */
 size_t Utf16Length(std::string_view s);
