@@ -56,7 +56,11 @@ static int16_t RefuseAfterFailedSetUp(CALL* c) {
 int16_t RunExitCall(INPUTPARMS* ip, COLLIST* srcList, COLLIST* destList,
                     const COUNTRYSET* countries) {
     if (!ip || !ip->pWorkArea) return EXIT_ERROR; /* nowhere to keep or report anything */
+    char16_t msg[MSG_BUF_CHARS], value[VALUE_BUF_CHARS], out[OUT_BUF_CHARS];
     CALL c;
+    c.msg = msg;
+    c.value = value;
+    c.out = out;
     c.ip = ip;
     c.srcList = srcList;
     c.destList = destList;

@@ -278,14 +278,23 @@ int Explain(const std::string& operands, ColumnType srcType, ColumnType destType
     out << "columns: source " << U8(sources.back().name) << " " << TypeText(srcType) << ", destination NID "
         << TypeText(destType) << "\n";
 
-    auto c = std::make_unique<CALL>();
+    /* A call of the entry point with its buffers, held here for the set-up alone. */
+    struct CallWithBuffers {
+        CALL call;
+        char16_t msg[MSG_BUF_CHARS], value[VALUE_BUF_CHARS], out[OUT_BUF_CHARS];
+    };
+    auto held = std::make_unique<CallWithBuffers>();
+    CALL* c = &held->call;
+    c->msg = held->msg;
+    c->value = held->value;
+    c->out = held->out;
     c->ip = &m.inputParms();
     c->srcList = m.sourceList();
     c->destList = m.destList();
     c->wa = &m.workArea();
     c->countries = &kCountries;
     c->msg[0] = 0;
-    int16_t rc = SetUpColumn(c.get());
+    int16_t rc = SetUpColumn(c);
     RBPDATA* rbp = c->wa->pRBPDATA;
 
     out << "pairs:\n";
@@ -319,7 +328,7 @@ int Explain(const std::string& operands, ColumnType srcType, ColumnType destType
                 out << "switch: the country of each row is read from column " << U8(v, WStrLen(v)) << "\n";
         }
         if (rbp->pOperands && rbp->pDestCol && (rbp->pSrcCol || (rbp->Flags & MODE_RANDOM)))
-            ShowCountries(c.get(), rbp, out);
+            ShowCountries(c, rbp, out);
     }
     ReleaseColumn(c->wa); /* without the end call: no log file */
     return rc == 0 ? 0 : 2;
