@@ -38,4 +38,8 @@ int16_t ValueTypeOfHostType(int16_t hostType);
 ** value type code and requires minLength <= Length <= 255.  Returns COLCHECK_*. */
 int32_t CheckStringColumn(const COLDESC* col, int16_t* typeCode, bool isSource, int32_t minLength);
 
+/* The output of a blank source: n blanks (the empty string for 0), as a string.
+** Returns RC_BLANK. */
+int32_t WriteBlankOutput(RBPDATA* rbp, int32_t n);
+
 #endif

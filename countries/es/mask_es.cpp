@@ -80,15 +80,7 @@ static int32_t WriteNumberES(char16_t* out, bool isNIE, char16_t sep, const uint
 /* A blank source gives blanks for the fixed-length string types, an empty string else. */
 static int32_t BlankResultES(RBPDATA* rbp) {
     int16_t t = rbp->DestDataType;
-    int32_t n = 0;
-    if (t == 1 || t == 31 || t == 35) {
-        n = rbp->InLength < OUT_BUF_CHARS - 1 ? rbp->InLength : OUT_BUF_CHARS - 1;
-        for (int32_t i = 0; i < n; ++i) rbp->OutValue.pStr[i] = u' ';
-    }
-    rbp->OutValue.pStr[n] = 0;
-    rbp->OutLength = n;
-    rbp->OutKind = KIND_STRING;
-    return RC_BLANK;
+    return WriteBlankOutput(rbp, (t == 1 || t == 31 || t == 35) ? rbp->InLength : 0);
 }
 
 /* A refused row: with debug on, the message goes to the log at once as well. */

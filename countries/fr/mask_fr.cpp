@@ -104,22 +104,11 @@ int32_t MaskNIR(const char16_t* src, uint32_t flags, char16_t* out) {
 
 /* Blank input: 15 blanks or the empty string, by destination type; 262 for others. */
 static int32_t BlankOutput(RBPDATA* rbp) {
-    char16_t* out = rbp->OutValue.pStr;
     switch (rbp->DestDataType) {
-    case 1: case 2: case 31: case 35: case 36:
-        for (int i = 0; i < NIR_CHARS; ++i) out[i] = u' ';
-        out[NIR_CHARS] = 0;
-        rbp->OutLength = NIR_CHARS;
-        break;
-    case 3: case 4: case 33: case 34:
-        out[0] = 0;
-        rbp->OutLength = 0;
-        break;
-    default:
-        return RC_INVALID_DEST;
+    case 1: case 2: case 31: case 35: case 36: return WriteBlankOutput(rbp, NIR_CHARS);
+    case 3: case 4: case 33: case 34: return WriteBlankOutput(rbp, 0);
+    default: return RC_INVALID_DEST;
     }
-    rbp->OutKind = KIND_STRING;
-    return RC_BLANK;
 }
 
 /* True for an input of at most 256 characters that holds only blanks (or none). */

@@ -166,22 +166,13 @@ static int32_t RejectPart(const RBPDATA* rbp, const char16_t* fmt) {
 
 /* A blank source gives 16 blanks for fixed-length strings, an empty string for the others. */
 static int32_t BlankResultIT(RBPDATA* rbp) {
-    char16_t* out = rbp->OutValue.pStr;
     switch (rbp->DestDataType) {
-    case 1: case 31: case 35:
-        for (int i = 0; i < IT_CODE_CHARS; ++i) out[i] = u' ';
-        rbp->OutLength = IT_CODE_CHARS;
-        break;
-    case 3: case 33: case 37:
-        rbp->OutLength = 0;
-        break;
+    case 1: case 31: case 35: return WriteBlankOutput(rbp, IT_CODE_CHARS);
+    case 3: case 33: case 37: return WriteBlankOutput(rbp, 0);
     default:
         FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x :Destination Datatype Not supported\n", int(RC_INVALID_DEST));
         return RC_INVALID_DEST;
     }
-    out[rbp->OutLength] = 0;
-    rbp->OutKind = KIND_STRING;
-    return RC_BLANK;
 }
 
 /* Copies the source into the compact code, dropping the separators of a 19-character

@@ -67,13 +67,7 @@ void ScrambleNINO(const char16_t* compact, int32_t length, uint32_t flags, char1
 ** types, an empty string for the others. */
 static int32_t WriteBlank(RBPDATA* rbp) {
     int16_t t = rbp->DestDataType;
-    int32_t n = (t == 1 || t == 31 || t == 35) ? BLANK_OUTPUT_LENGTH : 0;
-    char16_t* out = rbp->OutValue.pStr;
-    for (int32_t i = 0; i < n; ++i) out[i] = u' ';
-    out[n] = 0;
-    rbp->OutLength = n;
-    rbp->OutKind = KIND_STRING;
-    return RC_BLANK;
+    return WriteBlankOutput(rbp, (t == 1 || t == 31 || t == 35) ? BLANK_OUTPUT_LENGTH : 0);
 }
 
 /* Layout and separator of the result when a format value was given. */

@@ -1,5 +1,5 @@
 /*
-** columns.cpp - the column checks that the countries share.
+** common.cpp - what the countries share: the column checks and the blank result.
 */
 #include "countries/countries.h"
 
@@ -22,4 +22,14 @@ int32_t CheckStringColumn(const COLDESC* col, int16_t* typeCode, bool isSource, 
     *typeCode = code;
     if (col->Length < minLength || col->Length > 255) return COLCHECK_BAD_LENGTH;
     return COLCHECK_OK;
+}
+
+int32_t WriteBlankOutput(RBPDATA* rbp, int32_t n) {
+    char16_t* out = rbp->OutValue.pStr;
+    if (n > OUT_BUF_CHARS - 1) n = OUT_BUF_CHARS - 1;
+    for (int32_t i = 0; i < n; ++i) out[i] = u' ';
+    out[n < 0 ? 0 : n] = 0;
+    rbp->OutLength = n < 0 ? 0 : n;
+    rbp->OutKind = KIND_STRING;
+    return RC_BLANK;
 }
