@@ -56,14 +56,4 @@ inline bool WAllBlank(const char16_t* s, size_t n) {
     return true;
 }
 
-/* Copies at most cap-1 characters of src to dst and terminates it; returns the count. */
-inline size_t WCopyTrunc(char16_t* dst, size_t cap, const char16_t* src) {
-    size_t n = 0;
-    if (cap == 0) return 0;
-    if (src)
-        while (n + 1 < cap && src[n]) { dst[n] = src[n]; ++n; }
-    dst[n] = 0;
-    return n;
-}
-
 #endif
