@@ -7,6 +7,7 @@
 set -eu
 cd "$(dirname "$0")"
 jobs=$(nproc 2>/dev/null || echo 2)
+tools/install-deps.sh test
 
 echo "== Linux build and tests"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_BENCH=ON >/dev/null

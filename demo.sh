@@ -6,6 +6,7 @@
 set -eu
 cd "$(dirname "$0")"
 build=${BUILD_DIR:-build-demo}
+tools/install-deps.sh demo
 
 echo "== building the exit and ztnid in $build/"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_TESTS=OFF -DZT_HOST=ON >/dev/null
