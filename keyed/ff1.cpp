@@ -6,11 +6,18 @@
 ** which holds the round number and NUM(B), is enciphered per round.  The domains used
 ** here keep NUM(B) within 8 bytes, so that block is always the last of Q and y needs at
 ** most 12 bytes.
+**
+** Round i of enciphering feeds the half of v numerals (i even) or of u numerals (i odd)
+** to the PRF and adds y modulo radix^u (i even) or radix^v (i odd); deciphering feeds the
+** same halves to the same rounds.  So a table of y per round and half value serves both.
 */
 #include "keyed/ff1.h"
 
 #include <openssl/evp.h>
 
+#include <openssl/crypto.h>
+
+#include <cstdlib>
 #include <cstring>
 
 /* One AES block: out = AES(in). */
@@ -59,7 +66,10 @@ static void PutBigEndian(uint8_t* at, uint64_t v, int bytes) {
     for (int i = bytes - 1; i >= 0; --i, v >>= 8) at[i] = uint8_t(v);
 }
 
-bool FF1SetDomain(FF1DOMAIN* dom, const FF1KEY* k, uint32_t radix, int n, const uint8_t* tweak, size_t tweakLen) {
+static bool Tabulate(FF1DOMAIN* dom);
+
+bool FF1SetDomain(FF1DOMAIN* dom, const FF1KEY* k, uint32_t radix, int n, const uint8_t* tweak, size_t tweakLen,
+                  bool tabulate) {
     if (!k || !k->ctx || radix < 2 || radix > FF1_MAX_RADIX || n < 2 || tweakLen > 0xFFFFFFFFu) return false;
     dom->key = k;
     dom->radix = radix;
@@ -94,20 +104,77 @@ bool FF1SetDomain(FF1DOMAIN* dom, const FF1KEY* k, uint32_t radix, int n, const 
     }
     std::memset(dom->head, 0, sizeof dom->head);
     for (size_t j = lastAt; j < fixed; ++j) dom->head[j - lastAt] = j < tweakLen ? tweak[j] : 0;
-    return true;
+    dom->table = nullptr;
+    if (!tabulate || 5 * (dom->powU + dom->powV) > FF1_TABLE_MAX) return true; /* computed per round */
+    return Tabulate(dom);
 }
 
-/* y of round i with the half x as NUM(B), reduced modulo m. */
-static uint64_t RoundValue(const FF1DOMAIN* dom, int i, uint64_t x, uint64_t m) {
-    uint8_t blk[FF1_BLOCK], r[FF1_BLOCK];
+void FF1FreeDomain(FF1DOMAIN* dom) {
+    if (dom->table) {
+        size_t n = dom->tableAt[FF1_ROUNDS - 1] + dom->powU;
+        OPENSSL_cleanse(dom->table, n * sizeof(uint32_t));
+        std::free(dom->table);
+    }
+    dom->table = nullptr;
+}
+
+/* The round block of round i with the half x, MAC state mixed in: its cipher is R. */
+static void RoundBlock(const FF1DOMAIN* dom, int i, uint64_t x, uint8_t* blk) {
     std::memcpy(blk, dom->head, FF1_BLOCK);
     blk[FF1_BLOCK - 1 - dom->b] = uint8_t(i);
     PutBigEndian(blk + FF1_BLOCK - dom->b, x, dom->b);
     for (int j = 0; j < FF1_BLOCK; ++j) blk[j] ^= dom->state[j];
+}
+
+/* y (the first d bytes of R, d = 8 or 12 here) modulo m. */
+static uint64_t Reduce(const FF1DOMAIN* dom, const uint8_t* r, uint64_t m) {
+    uint64_t high;
+    std::memcpy(&high, r, sizeof high);
+    high = __builtin_bswap64(high);
+    if (dom->d == 8) return high % m;
+    unsigned __int128 y = high;
+    for (int j = 8; j < dom->d; ++j) y = (y << 8) | r[j];
+    return uint64_t(y % m);
+}
+
+/* y of round i with the half x as NUM(B), reduced modulo m. */
+static uint64_t RoundValue(const FF1DOMAIN* dom, int i, uint64_t x, uint64_t m) {
+    if (dom->table) return dom->table[dom->tableAt[i] + x];
+    uint8_t blk[FF1_BLOCK], r[FF1_BLOCK];
+    RoundBlock(dom, i, x, blk);
     Cipher(dom->key, blk, r);
-    unsigned __int128 y = 0;
-    for (int j = 0; j < dom->d; ++j) y = (y << 8) | r[j];
-    return dom->d <= 8 ? uint64_t(y) % m : uint64_t(y % m);
+    return Reduce(dom, r, m);
+}
+
+/* Fills the table of a small domain, enciphering a batch of round blocks per call: the
+** blocks of a round differ only in their last b bytes. */
+static bool Tabulate(FF1DOMAIN* dom) {
+    constexpr int BATCH = 256;
+    uint64_t total = 5 * (dom->powU + dom->powV);
+    uint32_t* t = static_cast<uint32_t*>(std::malloc(size_t(total) * sizeof(uint32_t)));
+    if (!t) return false;
+    uint8_t in[BATCH * FF1_BLOCK], out[BATCH * FF1_BLOCK];
+    uint32_t at = 0;
+    for (int i = 0; i < FF1_ROUNDS; ++i) {
+        uint64_t halves = (i % 2 == 0) ? dom->powV : dom->powU, m = (i % 2 == 0) ? dom->powU : dom->powV;
+        uint8_t base[FF1_BLOCK];
+        RoundBlock(dom, i, 0, base);
+        dom->tableAt[i] = at;
+        for (uint64_t x = 0; x < halves; x += BATCH) {
+            int n = int(halves - x < uint64_t(BATCH) ? halves - x : uint64_t(BATCH)), len = 0;
+            for (int j = 0; j < n; ++j) {
+                uint8_t* blk = in + j * FF1_BLOCK;
+                std::memcpy(blk, base, FF1_BLOCK);
+                uint64_t v = x + uint64_t(j);
+                for (int k = FF1_BLOCK - 1; v; --k, v >>= 8) blk[k] ^= uint8_t(v);
+            }
+            EVP_EncryptUpdate(dom->key->ctx, out, &len, in, n * FF1_BLOCK);
+            for (int j = 0; j < n; ++j) t[at++] = uint32_t(Reduce(dom, out + j * FF1_BLOCK, m));
+        }
+    }
+    OPENSSL_cleanse(out, sizeof out);
+    dom->table = t;
+    return true;
 }
 
 void FF1Halves(const FF1DOMAIN* dom, uint64_t* a, uint64_t* b, bool decipher) {

@@ -158,7 +158,10 @@ static bool SetUpCountry(KEYED* k, int i, const char* scope, size_t scopeLen, ch
         uint32_t radix;
         int n;
         if (dom->Size == 0) continue;
-        if (!ChooseRadix(dom->Size, &radix, &n) || !FF1SetDomain(&dom->Ff1, &k->Aes, radix, n, tweak, 3 + scopeLen)) {
+        /* One table per country at most: a country with a domain per department computes. */
+        bool tabulate = c->DomainCount == 1;
+        if (!ChooseRadix(dom->Size, &radix, &n) ||
+            !FF1SetDomain(&dom->Ff1, &k->Aes, radix, n, tweak, 3 + scopeLen, tabulate)) {
             std::snprintf(err, KEYED_ERR_CHARS, "cannot set up the cipher for %s", r->Code);
             return false;
         }
@@ -200,7 +203,10 @@ KEYED* KeyedOpen(const KEYEDKEY* key, const char16_t* operands, const char* scop
 
 void KeyedClose(KEYED* k) {
     if (!k) return;
-    for (KEYEDCOUNTRY& c : k->Country) std::free(c.Domains);
+    for (KEYEDCOUNTRY& c : k->Country) {
+        for (int d = 0; c.Domains && d < c.DomainCount; ++d) FF1FreeDomain(&c.Domains[d].Ff1);
+        std::free(c.Domains);
+    }
     if (k->Aes.ctx) FF1CloseKey(&k->Aes);
     OPENSSL_cleanse(k, sizeof *k); /* the domains' MAC states derive from the key */
     std::free(k);

@@ -69,7 +69,6 @@ static std::u16string RandomNirFR(std::mt19937_64& g) {
     static const int kDepts[] = {0, 1, 13, 20, 33, 59, 75, 93, 95, 97};
     char16_t v[NIR_CHARS + 1];
     int dept = g() % 4 ? int(g() % 96) : kDepts[g() % 10]; /* every index 0..95, and some often */
-    if (!IsValidCommuneFR(dept, 1) && DeptTableFR[dept].maxCommune < 1) dept = 75;
     int c;
     do c = int(g() % 999) + 1;
     while (!IsValidCommuneFR(dept, c));
@@ -144,21 +143,21 @@ static void CheckSample(uint16_t country, const char16_t* code, const char16_t* 
 
 TEST(KeyedBijection, FranceSampled) {
     CheckSample(COUNTRY_FR, u"FR", u"", RandomNirFR, 1000000);
-    CheckSample(COUNTRY_FR, u"FR", u"format=(FR=15X)", RandomNirFR, 200000);
-    CheckSample(COUNTRY_FR, u"FR", u"format=(FR=3C2X2C8X)", RandomNirFR, 100000); /* a commune per department */
+    CheckSample(COUNTRY_FR, u"FR", u"format=(FR=15X)", RandomNirFR, 100000);
+    CheckSample(COUNTRY_FR, u"FR", u"format=(FR=3C2X2C8X)", RandomNirFR, 50000); /* a commune per department */
     CheckSample(COUNTRY_FR, u"FR", u"format=(FR=1X9C5X)", RandomNirFR, 20000);  /* 4000 values: long walks */
 }
 
 TEST(KeyedBijection, ItalySampled) {
     CheckSample(COUNTRY_IT, u"IT", u"", RandomCodeIT, 1000000);
-    CheckSample(COUNTRY_IT, u"IT", u"format=(IT=16X)", RandomCodeIT, 200000);
-    CheckSample(COUNTRY_IT, u"IT", u"format=(IT=6X9C1X)", RandomCodeIT, 100000);
+    CheckSample(COUNTRY_IT, u"IT", u"format=(IT=16X)", RandomCodeIT, 100000);
+    CheckSample(COUNTRY_IT, u"IT", u"format=(IT=6X9C1X)", RandomCodeIT, 50000);
     CheckSample(COUNTRY_IT, u"IT", u"format=(IT=11C5X)", RandomCodeIT, 20000);
 }
 
 TEST(KeyedBijection, UnitedKingdomSampled) {
     CheckSample(COUNTRY_UK, u"UK", u"format=(UK=2C6X1C)", RandomNinoUK, 1000000);
-    CheckSample(COUNTRY_UK, u"UK", u"format=(UK=8X1C)", RandomNinoUK, 200000);
+    CheckSample(COUNTRY_UK, u"UK", u"format=(UK=8X1C)", RandomNinoUK, 100000);
 }
 
 /* Every NIF and every NIE: distinct results of the same kind, each reversed by unmask (whose
