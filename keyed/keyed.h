@@ -20,6 +20,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "exit/host_records.h" /* COUNTRY_*, RC_*, MSG_BUF_CHARS */
+
 struct KEYED;
 
 enum {
