@@ -9,7 +9,7 @@
 # run and exits 2.  apt-get update runs only when something is missing.
 set -eu
 
-demo="g++ cmake ninja-build pkg-config libcli11-dev libsqlite3-dev sqlite3 libpq-dev libssl-dev"
+demo="g++ cmake ninja-build pkg-config libcli11-dev libsqlite3-dev nlohmann-json3-dev sqlite3 libpq-dev libssl-dev"
 test="googletest libgtest-dev libgmock-dev libbenchmark-dev binutils clang libclang-rt-14-dev
       g++-mingw-w64-x86-64-posix wine64 postgresql-15 postgresql-server-dev-15"
 package="dpkg-dev file fakeroot zip"

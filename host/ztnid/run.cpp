@@ -107,15 +107,6 @@ private:
     std::string refusal_;
 };
 
-hostemu::Column HostColumn(const std::string& name, ColumnType t, bool nullable) {
-    hostemu::Column c;
-    c.name = Utf8ToUtf16(name);
-    c.dataType = t.code;
-    c.length = t.length;
-    c.nullable = nullable;
-    return c;
-}
-
 /* The SQL type of a mapped column in a created table. */
 std::string DeclaredType(ColumnType t) { return *TypeCodeName(t.code) ? TypeText(t) : "TEXT"; }
 
@@ -132,13 +123,6 @@ std::string ReadFrom(const std::string& path, long from) {
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
-}
-
-/* The work area's first 50 characters of a failed call's message, as UTF-8. */
-std::string MsgTextOf(const WORKAREA& wa) {
-    size_t n = 0;
-    while (n < MSGTEXT_BYTES / 2 && wa.MsgText[n]) ++n;
-    return Utf16ToUtf8(std::u16string_view(wa.MsgText, n));
 }
 
 /* The state of a run and its steps. */
@@ -266,15 +250,34 @@ void Run::endCalls() {
         ColumnStats& s = r_.columns[k];
         s.endReport = ReadFrom(log, before);
         const WORKAREA& wa = maps_[k]->workArea();
-        const int32_t counters[COUNTER_COUNT] = {wa.InvalidLengthCount,   wa.InvalidPartCount,
-                                                 wa.InvalidDataCount,     wa.NullInputCount,
-                                                 wa.ConversionErrorCount, wa.InvalidSeparatorCount};
-        for (int i = 0; i < COUNTER_COUNT; ++i) s.counters[i] = counters[i];
+        CountersOf(wa, s.counters);
         s.countriesInit = wa.CountriesInit;
     }
 }
 
 } // namespace
+
+hostemu::Column HostColumn(const std::string& name, ColumnType t, bool nullable) {
+    hostemu::Column c;
+    c.name = Utf8ToUtf16(name);
+    c.dataType = t.code;
+    c.length = t.length;
+    c.nullable = nullable;
+    return c;
+}
+
+std::string MsgTextOf(const WORKAREA& wa) {
+    size_t n = 0;
+    while (n < MSGTEXT_BYTES / 2 && wa.MsgText[n]) ++n;
+    return Utf16ToUtf8(std::u16string_view(wa.MsgText, n));
+}
+
+void CountersOf(const WORKAREA& wa, long out[COUNTER_COUNT]) {
+    const int32_t counters[COUNTER_COUNT] = {wa.InvalidLengthCount,   wa.InvalidPartCount,
+                                             wa.InvalidDataCount,     wa.NullInputCount,
+                                             wa.ConversionErrorCount, wa.InvalidSeparatorCount};
+    for (int i = 0; i < COUNTER_COUNT; ++i) out[i] = counters[i];
+}
 
 std::vector<DestColumn> PlanColumns(const std::vector<SourceColumn>& src, const std::vector<MapSpec>& maps,
                                     std::vector<int>* mapDest) {

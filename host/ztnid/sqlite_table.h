@@ -23,7 +23,8 @@ namespace ztnid {
 /* One open database.  Throws RunError. */
 class SqliteDb {
 public:
-    explicit SqliteDb(const std::string& path);
+    /* readOnly: neither creates nor changes the file. */
+    explicit SqliteDb(const std::string& path, bool readOnly = false);
     ~SqliteDb();
     SqliteDb(const SqliteDb&) = delete;
     SqliteDb& operator=(const SqliteDb&) = delete;
