@@ -67,8 +67,7 @@ std::string DryRunSink::preview() const {
     std::ostringstream o;
     o << "ztnid: dry run, nothing written; the first " << rows_.size() << " rows written would be:\n";
     auto line = [&](const std::vector<std::string>& r) {
-        o << " ";
-        for (size_t i = 0; i < r.size(); ++i) o << " " << Padded(r[i], width[i] + 1);
+        for (size_t i = 0; i < r.size(); ++i) o << "  " << (i + 1 < r.size() ? Padded(r[i], width[i]) : r[i]);
         o << "\n";
     };
     line(head);

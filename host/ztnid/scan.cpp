@@ -133,9 +133,9 @@ struct CellState {
 
 /* Counts of a column against one column of country codes. */
 struct PairCounts {
-    long masked[SCAN_COUNTRIES] = {};
-    long skipped[REASON_COUNT] = {};
-    long total() const { return masked[0] + masked[1] + masked[2] + masked[3]; }
+    long valid[SCAN_COUNTRIES] = {};
+    long invalid[REASON_COUNT] = {};
+    long total() const { return valid[0] + valid[1] + valid[2] + valid[3]; }
 };
 
 /* The host side of the scan: GetColValue reads the current row of the source. */
@@ -188,6 +188,7 @@ private:
     std::vector<int> codeSlot_;           /* per column: its slot among the code columns, or -1 */
     std::vector<size_t> codeColumns_;
     std::vector<PairCounts> pairs_;       /* column * MAX_CODE_COLUMNS + slot */
+    std::string scratch_;
 };
 
 void Scanner::prepare() {
@@ -262,6 +263,11 @@ void Scanner::scanCell(size_t c) {
         codeColumns_.push_back(c);
     }
     unsigned possible = PossibleCountries(v);
+    if (possible) {
+        /* Reading the value as 16-bit text for the exit may move an SQLite value's UTF-8. */
+        scratch_.assign(v);
+        v = scratch_;
+    }
     for (int k = 0; k < SCAN_COUNTRIES; ++k) {
         cell.reason[k] = REASON_SHAPE;
         if (!(possible & (1u << k))) continue;
@@ -293,9 +299,9 @@ void Scanner::countPairs() {
             if (k == c) continue;
             PairCounts& p = pairs_[c * MAX_CODE_COLUMNS + slot];
             int country = row_[k].code;
-            if (country < 0) ++p.skipped[REASON_NO_COUNTRY];
-            else if (cell.valid & (1u << country)) ++p.masked[country];
-            else ++p.skipped[cell.reason[country]];
+            if (country < 0) ++p.invalid[REASON_NO_COUNTRY];
+            else if (cell.valid & (1u << country)) ++p.valid[country];
+            else ++p.invalid[cell.reason[country]];
         }
     }
 }
@@ -337,17 +343,17 @@ void Scanner::suggest(size_t c) {
     for (int k = 1; k < SCAN_COUNTRIES; ++k)
         if (s.countries[k].valid > s.countries[best].valid) best = k;
     m.country = best;
-    m.masked = s.countries[best].valid;
-    for (int i = 0; i < REASON_COUNT; ++i) m.skipped[i] = s.countries[best].refused[i];
-    m.skipped[REASON_SHAPE] = s.nonEmpty - s.countries[best].tried;
+    m.valid = s.countries[best].valid;
+    for (int i = 0; i < REASON_COUNT; ++i) m.invalid[i] = s.countries[best].refused[i];
+    m.invalid[REASON_SHAPE] = s.nonEmpty - s.countries[best].tried;
     for (size_t slot = 0; slot < codeColumns_.size(); ++slot) {
         size_t k = codeColumns_[slot];
         const PairCounts& p = pairs_[c * MAX_CODE_COLUMNS + slot];
-        if (k == c || !r_.columns[k].countryColumn || p.total() <= m.masked) continue;
+        if (k == c || !r_.columns[k].countryColumn || p.total() <= m.valid) continue;
         m.switchColumn = r_.columns[k].name;
         m.country = -1;
-        m.masked = p.total();
-        std::copy(std::begin(p.skipped), std::end(p.skipped), m.skipped);
+        m.valid = p.total();
+        std::copy(std::begin(p.invalid), std::end(p.invalid), m.invalid);
     }
     m.operands = "switch=" + (m.switchColumn.empty() ? "\"" + std::string(kScanCountries[m.country]) : m.switchColumn);
     std::string formats;
@@ -359,8 +365,8 @@ void Scanner::suggest(size_t c) {
     }
     if (!formats.empty()) m.operands += ",format=(" + formats + ")";
     m.line = "--map " + ShellQuote(s.name + "=" + m.operands);
-    m.share = s.nonEmpty ? double(m.masked) / double(s.nonEmpty) : 0;
-    m.confidence = WilsonLower(m.masked, s.nonEmpty);
+    m.share = s.nonEmpty ? double(m.valid) / double(s.nonEmpty) : 0;
+    m.confidence = WilsonLower(m.valid, s.nonEmpty);
 }
 
 void Scanner::conclude() {
@@ -467,10 +473,10 @@ std::string FormatScanText(const ScanReport& r) {
             o << "  " << kScanCountries[k] << "  " << cs.valid << " valid (" << Layouts(cs) << "), e.g. " << cs.example
               << "; refused: " << Reasons(cs.refused) << "\n";
         }
-        char conf[96];
-        std::snprintf(conf, sizeof conf, " masks %ld of %ld values (%s), confidence %.2f", m.masked, c.nonEmpty,
-                      Percent(m.masked, c.nonEmpty).c_str(), m.confidence);
-        o << "  " << m.line << "\n   " << conf << "; skipped: " << Reasons(m.skipped) << "\n";
+        char conf[112];
+        std::snprintf(conf, sizeof conf, "valid for the country it names: %ld of %ld values (%s), confidence %.2f",
+                      m.valid, c.nonEmpty, Percent(m.valid, c.nonEmpty).c_str(), m.confidence);
+        o << "  " << m.line << "\n    " << conf << "; not valid: " << Reasons(m.invalid) << "\n";
     }
     if (!any) o << "\nNo column holds national identification numbers.\n";
     return o.str();
@@ -514,8 +520,8 @@ std::string FormatScanJson(const ScanReport& r) {
                               {"country", m.country < 0 ? Json(nullptr) : Json(kScanCountries[m.country])},
                               {"operands", m.operands},
                               {"line", m.line},
-                              {"masked", m.masked},
-                              {"skipped", ReasonsJson(m.skipped)},
+                              {"valid", m.valid},
+                              {"invalid", ReasonsJson(m.invalid)},
                               {"share", Rounded(m.share)},
                               {"confidence", Rounded(m.confidence)}};
         } else {
@@ -524,7 +530,7 @@ std::string FormatScanJson(const ScanReport& r) {
         cols.push_back(col);
     }
     doc["columns"] = cols;
-    return doc.dump(2) + "\n";
+    return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 } // namespace ztnid

@@ -53,15 +53,15 @@ struct CountryScan {
     std::string example;          /* a valid value, redacted */
 };
 
-/* The column map that masks a column, and how much of it it would mask. */
+/* The column map that masks a column, and how many of its values are valid for it. */
 struct MapSuggestion {
     std::string switchColumn;     /* the country column, or "" for one country */
     int country = -1;             /* the one country (index in kScanCountries), or -1 */
     std::string operands;
     std::string line;             /* --map '...' ready for a shell */
-    long masked = 0;
-    long skipped[REASON_COUNT] = {};
-    double share = 0;             /* masked / non-empty values */
+    long valid = 0;               /* non-empty values valid for the country it gives them */
+    long invalid[REASON_COUNT] = {}; /* the others, by reason */
+    double share = 0;             /* valid / non-empty values */
     double confidence = 0;        /* lower bound of the share (Wilson, 95 %) */
 };
 
