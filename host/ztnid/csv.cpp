@@ -194,18 +194,18 @@ CsvSink::CsvSink(std::string path, char delimiter, bool crlf)
     for (unsigned char c : {static_cast<unsigned char>(delimiter), static_cast<unsigned char>('"'),
                             static_cast<unsigned char>('\n'), static_cast<unsigned char>('\r')})
         special_[c] = true;
+    if (path_ == "-") file_ = stdout;
 }
+
+CsvSink::CsvSink(FILE* stream, char delimiter, bool crlf) : CsvSink("-", delimiter, crlf) { file_ = stream; }
 
 CsvSink::~CsvSink() { abort(); }
 
 void CsvSink::begin(const std::vector<DestColumn>& cols) {
     cols_ = cols;
-    if (path_ == "-") {
-        file_ = stdout;
-    } else {
-        tempPath_ = path_ + ".ztnid-" + std::to_string(getpid());
-        file_ = std::fopen(tempPath_.c_str(), "wb");
-        if (!file_) throw RunError("cannot create " + tempPath_ + ": " + std::strerror(errno));
+    if (!file_) {
+        output_ = std::make_unique<OutputFile>(path_);
+        file_ = output_->open();
     }
     for (size_t i = 0; i < cols_.size(); ++i) field(cols_[i].name, false, i == 0);
     out_ += eol_;
@@ -248,44 +248,39 @@ void CsvSink::write(Source& src, const std::vector<OutCell>& mapped) {
         }
     }
     out_ += eol_;
+    ++rowsBuffered_;
     if (out_.size() >= FLUSH_BYTES) flush();
 }
 
 void CsvSink::flush() {
     if (!out_.empty() && std::fwrite(out_.data(), 1, out_.size(), file_) != out_.size())
-        throw RunError("cannot write " + (tempPath_.empty() ? std::string("standard output") : path_) + ": " +
+        throw RunError("cannot write " + (output_ ? path_ : std::string("standard output")) + ": " +
                        std::strerror(errno));
     out_.clear();
+    rowsFlushed_ += rowsBuffered_;
+    rowsBuffered_ = 0;
 }
 
 void CsvSink::commit() {
     flush();
-    if (file_ == stdout) {
-        if (std::fflush(stdout) != 0) throw RunError(std::string("cannot write standard output: ") + std::strerror(errno));
+    if (output_) {
         file_ = nullptr;
+        output_->commit();
+        committed_ = true;
         return;
     }
-    FILE* f = file_;
+    if (std::fflush(file_) != 0) throw RunError(std::string("cannot write standard output: ") + std::strerror(errno));
     file_ = nullptr;
-    if (std::fclose(f) != 0 || std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
-        std::string why = std::strerror(errno);
-        std::remove(tempPath_.c_str());
-        tempPath_.clear();
-        throw RunError("cannot write " + path_ + ": " + why);
-    }
-    tempPath_.clear();
 }
 
 void CsvSink::abort() noexcept {
-    if (file_ == stdout) {
-        out_.clear();
-        std::fflush(stdout);
+    out_.clear();
+    if (output_) {
+        output_->discard();
     } else if (file_) {
-        std::fclose(file_);
+        std::fflush(file_);
     }
     file_ = nullptr;
-    if (!tempPath_.empty()) std::remove(tempPath_.c_str());
-    tempPath_.clear();
 }
 
 } // namespace ztnid

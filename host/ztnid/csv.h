@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "host/ztnid/output_file.h"
 #include "host/ztnid/table.h"
 
 namespace ztnid {
@@ -64,23 +65,29 @@ private:
 
 class CsvSink : public Sink {
 public:
-    /* path "-" writes standard output. */
+    /* path "-" writes standard output; a file is replaced as output_file.h says. */
     CsvSink(std::string path, char delimiter, bool crlf);
+    /* Writes to an open stream, not owned. */
+    CsvSink(FILE* stream, char delimiter, bool crlf);
     ~CsvSink() override;
 
     void begin(const std::vector<DestColumn>& cols) override;
     void write(Source& src, const std::vector<OutCell>& mapped) override;
     void commit() override;
     void abort() noexcept override;
+    long rowsKept() const override { return !output_ || committed_ ? rowsFlushed_ : 0; }
 
 private:
     void field(std::string_view v, bool isNull, bool first);
     void flush();
 
-    std::string path_, tempPath_;
+    std::string path_;
+    std::unique_ptr<OutputFile> output_;
     char delim_;
     const char* eol_;
     FILE* file_ = nullptr;
+    long rowsBuffered_ = 0, rowsFlushed_ = 0;
+    bool committed_ = false;
     std::string out_, scratch_;
     std::vector<DestColumn> cols_;
     bool special_[256] = {};      /* characters that make a field quoted */

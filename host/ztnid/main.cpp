@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 
 #include "host/ztnid/csv.h"
 #include "host/ztnid/explain.h"
+#include "host/ztnid/output_file.h"
 #include "host/ztnid/run.h"
 #include "host/ztnid/sqlite_table.h"
 
@@ -70,6 +72,25 @@ void CheckMaskArgs(const MaskArgs& a) {
                          "declared types)");
 }
 
+/* An output that is also an input would be read while it is replaced: refused, by device
+** and inode, whatever the names. */
+void RefuseOutputsThatAreInputs(const MaskArgs& a) {
+    std::vector<FileId> in, out;
+    FileId id;
+    if (!a.input.empty() && (a.input == "-" ? IdOfDescriptor(STDIN_FILENO, "standard input", &id)
+                                            : IdOfPath(a.input, "the input file " + a.input, &id)))
+        in.push_back(id);
+    if (!a.from.empty() && a.to.empty() && IdOfPath(a.db, "the database " + a.db, &id)) in.push_back(id);
+    if (!a.to.empty()) {
+        if (IdOfPath(a.db, "the database " + a.db, &id)) out.push_back(id);
+    } else if (a.output.empty() || a.output == "-") {
+        if (IdOfDescriptor(STDOUT_FILENO, "standard output", &id)) out.push_back(id);
+    } else if (IdOfPath(a.output, "the output " + a.output, &id)) {
+        out.push_back(id);
+    }
+    RefuseOutputThatIsAnInput(in, out);
+}
+
 int RunMaskCommand(const MaskArgs& a) {
     CheckMaskArgs(a);
     RunOptions opt;
@@ -84,7 +105,8 @@ int RunMaskCommand(const MaskArgs& a) {
     std::unique_ptr<Source> src;
     std::unique_ptr<Sink> sink;
     try {
-        if (!a.db.empty()) db = std::make_shared<SqliteDb>(a.db);
+        RefuseOutputsThatAreInputs(a);
+        if (!a.db.empty()) db = std::make_shared<SqliteDb>(a.db, a.from.empty());
         if (!a.from.empty()) {
             src = std::make_unique<SqliteSource>(db, a.from);
         } else {
@@ -176,6 +198,9 @@ int main(int argc, char** argv) {
         return RunMaskCommand(m);
     } catch (const UsageError& ex) {
         std::cerr << "ztnid: error: " << ex.what() << "\nRun with --help for more information.\n";
+        return STATUS_ERROR;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "ztnid: error: out of memory\n";
         return STATUS_ERROR;
     }
 }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <sstream>
 
 #include "host/emul/host_emul.h"
@@ -322,11 +323,16 @@ RunResult RunMask(Source& src, Sink& sink, const RunOptions& opt) {
         run.copyRows();
         run.endCalls();
         sink.commit();
+    } catch (const std::bad_alloc&) {
+        run.endCalls();
+        sink.abort();
+        r.error = "out of memory";
     } catch (const std::exception& e) {
         run.endCalls();
         sink.abort();
         r.error = e.what();
     }
+    r.rowsWritten = sink.rowsKept();
     if (!r.error.empty()) {
         r.status = 2;
     } else {
@@ -343,7 +349,8 @@ std::string ExitLogPath() {
 
 std::string FormatSummary(const RunResult& r) {
     std::ostringstream o;
-    o << "ztnid: " << r.rowsRead << " rows read, " << r.rowsWritten << " written, " << r.rowsDropped << " dropped\n";
+    o << "ztnid: " << r.rowsRead << " rows read, " << r.rowsWritten << " written, " << r.rowsDropped << " dropped";
+    o << (r.error.empty() ? "\n" : " (the run failed: only rows already written stay written)\n");
     for (const ColumnStats& s : r.columns) {
         o << "  column " << s.name << " " << s.type << "  <- " << s.operands << "\n";
         o << "    read " << s.read << ", written " << s.written;

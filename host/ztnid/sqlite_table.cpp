@@ -5,14 +5,20 @@
 
 #include <sqlite3.h>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 
 namespace ztnid {
 
 /* ------------------------------------------------------------------ database */
 
-SqliteDb::SqliteDb(const std::string& path) : path_(path) {
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+SqliteDb::SqliteDb(const std::string& path, bool create) : path_(path) {
+    if (!create && access(path.c_str(), F_OK) != 0)
+        throw RunError("cannot open database " + path + ": " + std::strerror(errno));
+    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
         sqlite3_close(db_);
         db_ = nullptr;
@@ -177,6 +183,7 @@ void SqliteSink::write(Source& src, const std::vector<OutCell>& mapped) {
         throw RunError(why);
     }
     sqlite3_reset(insert_);
+    ++rows_;
 }
 
 void SqliteSink::commit() {
@@ -184,6 +191,7 @@ void SqliteSink::commit() {
     insert_ = nullptr;
     db_->exec("COMMIT");
     inTransaction_ = false;
+    committed_ = true;
 }
 
 void SqliteSink::abort() noexcept {

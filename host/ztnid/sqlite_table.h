@@ -23,7 +23,8 @@ namespace ztnid {
 /* One open database.  Throws RunError. */
 class SqliteDb {
 public:
-    explicit SqliteDb(const std::string& path);
+    /* create: a missing file becomes a new database (a source database must exist). */
+    SqliteDb(const std::string& path, bool create);
     ~SqliteDb();
     SqliteDb(const SqliteDb&) = delete;
     SqliteDb& operator=(const SqliteDb&) = delete;
@@ -74,11 +75,14 @@ public:
     void write(Source& src, const std::vector<OutCell>& mapped) override;
     void commit() override;
     void abort() noexcept override;
+    long rowsKept() const override { return committed_ ? rows_ : 0; }
 
 private:
     std::shared_ptr<SqliteDb> db_;
     std::string table_;
     TableMode mode_;
+    long rows_ = 0;
+    bool committed_ = false;
     sqlite3_stmt* insert_ = nullptr;
     bool inTransaction_ = false;
     std::vector<DestColumn> cols_;
