@@ -112,11 +112,14 @@ CsvSource::Parse CsvSource::parseQuoted(size_t* i, Field* f) {
     }
 }
 
-/* Parses the record at begin_, skipping empty lines before it. */
+/* Parses the record at begin_.  Empty lines are skipped, except in a file of one column,
+** where an empty line is a record whose field is empty (NULL, unless empty fields are
+** blank): that is how a NULL of such a file is written. */
 CsvSource::Parse CsvSource::parseRecord() {
     const char* buf = buf_.data();
     for (;;) {
         if (begin_ == end_) return eof_ ? Parse::End : Parse::More;
+        if (columns_.size() == 1) break;
         char c = buf[begin_];
         if (c == '\n') {
             ++begin_;

@@ -17,6 +17,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct sqlite3_value;
 
 namespace ztnid {
 
@@ -57,10 +58,14 @@ public:
     std::string where() const override { return "row " + std::to_string(row_); }
 
 private:
+    void freeAside();
+
     std::shared_ptr<SqliteDb> db_;
     std::string table_;
     sqlite3_stmt* stmt_ = nullptr;
     long row_ = 0;
+    bool utf8_ = false;                 /* the database stores text as UTF-8 */
+    std::vector<sqlite3_value*> aside_; /* private copies of this row's values, by column */
     std::vector<SourceColumn> columns_;
 };
 
