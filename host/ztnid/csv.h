@@ -20,10 +20,18 @@
 
 namespace ztnid {
 
+/* Longest record read by default, in bytes; a longer one stops the run. */
+enum : size_t { DEFAULT_MAX_RECORD_BYTES = size_t(64) << 20 };
+
 class CsvSource : public Source {
 public:
-    /* path "-" reads standard input.  Throws RunError. */
-    CsvSource(const std::string& path, char delimiter, bool emptyIsBlank);
+    /* path "-" reads standard input.  Throws RunError: also for text that is not UTF-8
+    ** (a UTF-16 byte order mark, NUL bytes) and a record longer than maxRecordBytes. */
+    CsvSource(const std::string& path, char delimiter, bool emptyIsBlank,
+              size_t maxRecordBytes = DEFAULT_MAX_RECORD_BYTES);
+    /* Reads an open stream, not owned; name is used in messages. */
+    CsvSource(FILE* stream, std::string name, char delimiter, bool emptyIsBlank,
+              size_t maxRecordBytes = DEFAULT_MAX_RECORD_BYTES);
     ~CsvSource() override;
 
     const std::vector<SourceColumn>& columns() const override { return columns_; }
@@ -44,6 +52,9 @@ private:
     };
     enum class Parse { Record, More, End };
 
+    void readHeader();
+    void refuseTextNotUtf8() const;
+    [[noreturn]] void refuseLongRecord() const;
     Parse parseRecord();
     Parse parseQuoted(size_t* i, Field* f);
     bool readMore();
@@ -53,6 +64,7 @@ private:
     std::string path_;
     char delim_;
     bool emptyIsBlank_;
+    size_t maxRecord_;
     std::vector<char> buf_;
     size_t begin_ = 0, end_ = 0;  /* unparsed bytes */
     bool eof_ = false;

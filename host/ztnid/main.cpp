@@ -40,6 +40,7 @@ struct MaskArgs {
     std::string input, output, db, from, to, exitPath, delimiter = ",", onSkip = "auto";
     std::vector<std::string> maps, sourceTypes;
     bool replace = false, append = false, emptyIsBlank = false, crlf = false, quiet = false;
+    size_t maxRecordBytes = DEFAULT_MAX_RECORD_BYTES;
 };
 
 struct ExplainArgs {
@@ -110,7 +111,7 @@ int RunMaskCommand(const MaskArgs& a) {
         if (!a.from.empty()) {
             src = std::make_unique<SqliteSource>(db, a.from);
         } else {
-            auto csv = std::make_unique<CsvSource>(a.input, delim, a.emptyIsBlank);
+            auto csv = std::make_unique<CsvSource>(a.input, delim, a.emptyIsBlank, a.maxRecordBytes);
             for (const std::string& t : a.sourceTypes) {
                 SourceTypeSpec s = ParseSourceTypeSpec(t);
                 size_t i = 0;
@@ -159,6 +160,10 @@ int main(int argc, char** argv) {
         ->allow_extra_args(false)
         ->type_name("COLUMN:TYPE");
     mask->add_flag("--empty-is-blank", m.emptyIsBlank, "CSV: an empty field is an empty string, not NULL");
+    mask->add_option("--max-record-bytes", m.maxRecordBytes,
+                     "CSV: the longest record read, in bytes (default 64 MiB); a longer one stops the run")
+        ->check(CLI::Range(size_t(1), size_t(1) << 40))
+        ->type_name("BYTES");
     mask->add_option("-d,--delimiter", m.delimiter, "CSV field delimiter (default \",\")")->type_name("CHAR");
     mask->add_flag("--crlf", m.crlf, "CSV: end output lines with CR LF");
     mask->add_option("--on-skip", m.onSkip,

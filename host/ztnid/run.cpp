@@ -169,8 +169,17 @@ private:
     bool progressShown_ = false;
 };
 
+/* The exit's column lists count their columns in 16 bits. */
+void RefuseTooManyColumns(size_t source, size_t dest) {
+    if (source <= size_t(INT16_MAX) && dest <= size_t(INT16_MAX)) return;
+    throw RunError("the " + std::string(source > size_t(INT16_MAX) ? "source" : "destination") + " has " +
+                   std::to_string(source > size_t(INT16_MAX) ? source : dest) + " columns, more than the " +
+                   std::to_string(INT16_MAX) + " that the exit's column lists hold");
+}
+
 void Run::prepare() {
     dest_ = PlanColumns(src_.columns(), opt_.maps, &mapDest_);
+    if (!opt_.maps.empty()) RefuseTooManyColumns(src_.columns().size(), dest_.size());
     out_.resize(dest_.size());
     PFN_KLOCOLMAPWEXIT exitFn = nullptr;
     if (!opt_.maps.empty()) {

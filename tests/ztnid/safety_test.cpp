@@ -167,3 +167,35 @@ TEST_F(Safety, CopiedValuesKeepTheirBytesTypesAndNullRows) {
         EXPECT_EQ(Query(db, c.after), Query(db, c.before)) << c.name;
     }
 }
+
+/* ------------------------------------------------------------------ bounded resources, unreadable input */
+
+TEST_F(Safety, OversizedAndNonUtf8InputIsRefusedBeforeAnyRow) {
+    std::string wide;
+    for (int i = 0; i < 40000; ++i) wide += (i ? ",c" : "c") + std::to_string(i);
+    struct Case {
+        const char* name;
+        std::string text;
+        std::vector<std::string> options;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"a record over the limit", "a,b\n1,\"" + std::string(5000, 'x') + "\"\n", {"--max-record-bytes", "4096"},
+         "line 2: a record longer than 4096 bytes"},
+        {"no line break at all", std::string(3 << 20, 'x'), {"--max-record-bytes", "100000"},
+         "line 1: a record longer than 100000 bytes"},
+        {"more columns than the exit's lists hold", wide + "\n", {"--map", "c1=switch=\"ES"},
+         "the source has 40000 columns, more than the 32767"},
+        {"UTF-16 with a byte order mark", std::string("\xFF\xFE" "n\0i\0d\0\n\0", 10), {}, "starts with a UTF-16 byte order mark"},
+        {"NUL bytes", std::string(1000, '\0'), {}, "the file is not UTF-8 text: 1000 of its first 1000 bytes are NUL"},
+    };
+    for (const Case& c : cases) {
+        WriteFile(dir / "in.csv", c.text);
+        std::vector<std::string> args{"mask", dir / "in.csv", "-o", dir / "out.csv"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        Outcome o = RunZtnid(args);
+        EXPECT_EQ(o.status, 2) << c.name << "\n" << o.err;
+        EXPECT_TRUE(Contains(o.err, c.message)) << c.name << "\n" << o.err;
+        EXPECT_FALSE(FileExists(dir / "out.csv")) << c.name;
+    }
+}
