@@ -123,6 +123,7 @@ int RunMaskCommand(const MaskArgs& a) {
     const char* env = std::getenv("ZT0NID_LIBRARY");
     opt.exitPath = !a.exitPath.empty() ? a.exitPath : env && *env ? env : ExitBesideProgram();
     opt.progress = !a.quiet && isatty(STDERR_FILENO);
+    opt.strict = a.strict;
     opt.checkMap = [&a](const MapSpec& m, const std::vector<hostemu::Column>& sources,
                         const std::vector<hostemu::Column>& dests, int destIndex) {
         CheckMap(a, m, sources, dests, destIndex);
@@ -203,7 +204,7 @@ int main(int argc, char** argv) {
     mask->add_flag("-q,--quiet", m.quiet, "No summary and no warnings (errors are still shown)");
     mask->add_flag("--strict", m.strict,
                    "Stop (status 2) where ztnid would warn: operand pairs the exit drops, formats it replaces by "
-                   "the default");
+                   "the default, switch values longer than a two-letter country code");
     mask->footer("CSV: an empty field is NULL, a quoted empty field (\"\") an empty string.\n"
                  "Example: ztnid mask people.csv -o masked.csv --map 'nid=switch=country,format=(ES=8X)'");
 

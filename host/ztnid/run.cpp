@@ -45,7 +45,10 @@ public:
             /* A value longer than the buffer (the column's declared length) cannot be
             ** delivered: a conversion error, which the exit counts. */
             size_t n = src_->text16(column, static_cast<char16_t*>(buffer), size_t(bufferLength) / 2);
-            return n == SIZE_MAX ? GET_CANNOT_CONVERT : 0;
+            if (n == SIZE_MAX) return GET_CANNOT_CONVERT;
+            if (column == switchColumn_ && !NoteSwitchValue(static_cast<const char16_t*>(buffer), n))
+                return GET_CANNOT_CONVERT;
+            return 0;
         }
         long long v;
         if (!ParseNumber(src_->text(column), &v)) return GET_CANNOT_CONVERT;
@@ -85,7 +88,27 @@ public:
 
     const std::string& refusal() const { return refusal_; }
 
+    /* The source column the switch operand names, whose values are watched. */
+    void watchSwitch(size_t column, bool strict) {
+        switchColumn_ = column;
+        strict_ = strict;
+    }
+    /* Switch values longer than a two-letter code (blanks after it aside), and the
+    ** first of them: the exit reads their first two letters. */
+    long longSwitchValues() const { return longSwitch_; }
+    const std::string& longSwitchExample() const { return longSwitchExample_; }
+    /* With --strict, the first such value stops the run. */
+    bool stopped() const { return strict_ && longSwitch_ > 0; }
+
 private:
+    /* Counts a switch value longer than two letters; false refuses it (--strict). */
+    bool NoteSwitchValue(const char16_t* v, size_t n) {
+        while (n > 2 && v[n - 1] == u' ') --n;
+        if (n <= 2) return true;
+        if (longSwitch_++ == 0) longSwitchExample_ = Utf16ToUtf8(std::u16string_view(v, n));
+        return !strict_;
+    }
+
     /* A whole decimal number (blanks around it allowed). */
     static bool ParseNumber(std::string_view s, long long* out) {
         while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
@@ -106,6 +129,10 @@ private:
     OutCell* out_;
     const DestColumn* dest_;
     std::string refusal_;
+    size_t switchColumn_ = SIZE_MAX;
+    bool strict_ = false;
+    long longSwitch_ = 0;
+    std::string longSwitchExample_;
 };
 
 hostemu::Column HostColumn(const std::string& name, ColumnType t, bool nullable) {
@@ -198,6 +225,9 @@ void Run::prepare() {
         maps_.push_back(std::make_unique<hostemu::ColumnMap>(exitFn, Utf8ToUtf16(opt_.maps[k].operands), srcCols,
                                                              destCols, d));
         maps_.back()->setHost(hosts_.back().get());
+        std::string sw = SwitchColumnOperand(opt_.maps[k].operands);
+        for (size_t i = 0; i < src_.columns().size() && !sw.empty(); ++i)
+            if (NamesEqual(src_.columns()[i].name, sw)) hosts_.back()->watchSwitch(i, opt_.strict);
         ColumnStats s;
         s.name = dest_[size_t(d)].name;
         s.type = TypeText(dest_[size_t(d)].type);
@@ -216,6 +246,9 @@ bool Run::maskRow() {
         cell.isNull = true;
         ++s.read;
         int16_t rc = maps_[k]->rowFast(nullptr, nullptr);
+        if (hosts_[k]->stopped())
+            throw RunError("column " + s.name + ", " + src_.where() + ": the switch value \"" +
+                           hosts_[k]->longSwitchExample() + "\" is not a two-letter country code (--strict)");
         if (rc == EXIT_DONE) {
             ++s.written;
             if (cell.isNull) ++s.nulls;
@@ -283,6 +316,8 @@ void Run::endCalls() {
                                                  wa.ConversionErrorCount, wa.InvalidSeparatorCount};
         for (int i = 0; i < COUNTER_COUNT; ++i) s.counters[i] = counters[i];
         s.countriesInit = wa.CountriesInit;
+        s.longSwitchValues = hosts_[k]->longSwitchValues();
+        s.longSwitchExample = hosts_[k]->longSwitchExample();
     }
 }
 
@@ -381,6 +416,9 @@ std::string FormatSummary(const RunResult& r) {
                           "not counted", s.skipped - counted);
             o << line;
         }
+        if (s.longSwitchValues)
+            o << "    warning: " << s.longSwitchValues << " switch values longer than a two-letter code (e.g. \""
+              << s.longSwitchExample << "\"): the exit takes their first two letters as the country\n";
         if (!s.endReport.empty()) {
             o << "    end report of the exit:\n";
             std::istringstream lines(s.endReport);

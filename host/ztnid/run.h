@@ -38,6 +38,7 @@ struct RunOptions {
     SkipPolicy onSkip = SkipPolicy::Auto;
     bool progress = false;        /* a progress line on stderr for long runs */
     MapChecker checkMap;          /* may be empty */
+    bool strict = false;          /* a switch value longer than a country code stops the run */
 };
 
 /* The six counters of a column's work area, in the order of the exit's end report. */
@@ -55,6 +56,8 @@ struct ColumnStats {
     long counters[COUNTER_COUNT] = {};
     uint16_t countriesInit = 0;
     std::string endReport;        /* lines the end call appended to the exit's log */
+    long longSwitchValues = 0;    /* switch values longer than a two-letter code */
+    std::string longSwitchExample;
 };
 
 struct RunResult {
