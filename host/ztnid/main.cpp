@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "host/ztnid/csv.h"
 #include "host/ztnid/exit_lib.h"
 #include "host/ztnid/explain.h"
+#include "host/ztnid/output_file.h"
 #include "host/ztnid/run.h"
 #include "host/ztnid/sqlite_table.h"
 
@@ -39,6 +41,7 @@ struct MaskArgs {
     std::string input, output, db, from, to, exitPath, delimiter = ",", onSkip = "auto";
     std::vector<std::string> maps, sourceTypes;
     bool replace = false, append = false, emptyIsBlank = false, crlf = false, quiet = false;
+    size_t maxRecordBytes = DEFAULT_MAX_RECORD_BYTES;
 };
 
 struct ExplainArgs {
@@ -61,6 +64,25 @@ void CheckMaskArgs(const MaskArgs& a) {
                          "declared types)");
 }
 
+/* An output that is also an input would be read while it is replaced: refused, by device
+** and inode, whatever the names. */
+void RefuseOutputsThatAreInputs(const MaskArgs& a) {
+    std::vector<FileId> in, out;
+    FileId id;
+    if (!a.input.empty() && (a.input == "-" ? IdOfDescriptor(STDIN_FILENO, "standard input", &id)
+                                            : IdOfPath(a.input, "the input file " + a.input, &id)))
+        in.push_back(id);
+    if (!a.from.empty() && a.to.empty() && IdOfPath(a.db, "the database " + a.db, &id)) in.push_back(id);
+    if (!a.to.empty()) {
+        if (IdOfPath(a.db, "the database " + a.db, &id)) out.push_back(id);
+    } else if (a.output.empty() || a.output == "-") {
+        if (IdOfDescriptor(STDOUT_FILENO, "standard output", &id)) out.push_back(id);
+    } else if (IdOfPath(a.output, "the output " + a.output, &id)) {
+        out.push_back(id);
+    }
+    RefuseOutputThatIsAnInput(in, out);
+}
+
 int RunMaskCommand(const MaskArgs& a) {
     CheckMaskArgs(a);
     RunOptions opt;
@@ -74,11 +96,12 @@ int RunMaskCommand(const MaskArgs& a) {
     std::unique_ptr<Source> src;
     std::unique_ptr<Sink> sink;
     try {
-        if (!a.db.empty()) db = std::make_shared<SqliteDb>(a.db);
+        RefuseOutputsThatAreInputs(a);
+        if (!a.db.empty()) db = std::make_shared<SqliteDb>(a.db, a.from.empty());
         if (!a.from.empty()) {
             src = std::make_unique<SqliteSource>(db, a.from);
         } else {
-            auto csv = std::make_unique<CsvSource>(a.input, delim, a.emptyIsBlank);
+            auto csv = std::make_unique<CsvSource>(a.input, delim, a.emptyIsBlank, a.maxRecordBytes);
             for (const std::string& t : a.sourceTypes) {
                 SourceTypeSpec s = ParseSourceTypeSpec(t);
                 size_t i = 0;
@@ -129,6 +152,10 @@ int main(int argc, char** argv) {
         ->allow_extra_args(false)
         ->type_name("COLUMN:TYPE");
     mask->add_flag("--empty-is-blank", m.emptyIsBlank, "CSV: an empty field is an empty string, not NULL");
+    mask->add_option("--max-record-bytes", m.maxRecordBytes,
+                     "CSV: the longest record read, in bytes (default 64 MiB); a longer one stops the run")
+        ->check(CLI::Range(size_t(1), size_t(1) << 40))
+        ->type_name("BYTES");
     mask->add_option("-d,--delimiter", m.delimiter, "CSV field delimiter (default \",\")")->type_name("CHAR");
     mask->add_flag("--crlf", m.crlf, "CSV: end output lines with CR LF");
     mask->add_option("--on-skip", m.onSkip,
@@ -171,6 +198,9 @@ int main(int argc, char** argv) {
         return RunMaskCommand(m);
     } catch (const UsageError& ex) {
         std::cerr << "ztnid: error: " << ex.what() << "\nRun with --help for more information.\n";
+        return STATUS_ERROR;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "ztnid: error: out of memory\n";
         return STATUS_ERROR;
     }
 }

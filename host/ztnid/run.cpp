@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <sstream>
 
 #include "host/emul/host_emul.h"
@@ -168,8 +169,17 @@ private:
     bool progressShown_ = false;
 };
 
+/* The exit's column lists count their columns in 16 bits. */
+void RefuseTooManyColumns(size_t source, size_t dest) {
+    if (source <= size_t(INT16_MAX) && dest <= size_t(INT16_MAX)) return;
+    throw RunError("the " + std::string(source > size_t(INT16_MAX) ? "source" : "destination") + " has " +
+                   std::to_string(source > size_t(INT16_MAX) ? source : dest) + " columns, more than the " +
+                   std::to_string(INT16_MAX) + " that the exit's column lists hold");
+}
+
 void Run::prepare() {
     dest_ = PlanColumns(src_.columns(), opt_.maps, &mapDest_);
+    if (!opt_.maps.empty()) RefuseTooManyColumns(src_.columns().size(), dest_.size());
     out_.resize(dest_.size());
     PFN_KLOCOLMAPWEXIT exitFn = nullptr;
     if (!opt_.maps.empty()) {
@@ -322,11 +332,16 @@ RunResult RunMask(Source& src, Sink& sink, const RunOptions& opt) {
         run.copyRows();
         run.endCalls();
         sink.commit();
+    } catch (const std::bad_alloc&) {
+        run.endCalls();
+        sink.abort();
+        r.error = "out of memory";
     } catch (const std::exception& e) {
         run.endCalls();
         sink.abort();
         r.error = e.what();
     }
+    r.rowsWritten = sink.rowsKept();
     if (!r.error.empty()) {
         r.status = 2;
     } else {
@@ -343,7 +358,8 @@ std::string ExitLogPath() {
 
 std::string FormatSummary(const RunResult& r) {
     std::ostringstream o;
-    o << "ztnid: " << r.rowsRead << " rows read, " << r.rowsWritten << " written, " << r.rowsDropped << " dropped\n";
+    o << "ztnid: " << r.rowsRead << " rows read, " << r.rowsWritten << " written, " << r.rowsDropped << " dropped";
+    o << (r.error.empty() ? "\n" : " (the run failed: only rows already written stay written)\n");
     for (const ColumnStats& s : r.columns) {
         o << "  column " << s.name << " " << s.type << "  <- " << s.operands << "\n";
         o << "    read " << s.read << ", written " << s.written;
