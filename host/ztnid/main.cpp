@@ -19,6 +19,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "host/emul/utf.h"
 #include "host/ztnid/csv.h"
 #include "host/ztnid/exit_lib.h"
 #include "host/ztnid/explain.h"
@@ -40,7 +41,7 @@ const char* kMapHelp =
 struct MaskArgs {
     std::string input, output, db, from, to, exitPath, delimiter = ",", onSkip = "auto";
     std::vector<std::string> maps, sourceTypes;
-    bool replace = false, append = false, emptyIsBlank = false, crlf = false, quiet = false;
+    bool replace = false, append = false, emptyIsBlank = false, crlf = false, quiet = false, strict = false;
     size_t maxRecordBytes = DEFAULT_MAX_RECORD_BYTES;
 };
 
@@ -83,6 +84,28 @@ void RefuseOutputsThatAreInputs(const MaskArgs& a) {
     RefuseOutputThatIsAnInput(in, out);
 }
 
+/* The exit's set-up of a column map, run before any row even when none comes: a failure
+** stops the run with the whole message and each country's reason; the pairs the exit
+** drops and the formats it replaces by the default are warned about (errors with
+** --strict), since the exit itself says nothing of them. */
+void CheckMap(const MaskArgs& a, const MapSpec& m, const std::vector<hostemu::Column>& sources,
+              const std::vector<hostemu::Column>& dests, int destIndex) {
+    MapCheck c = CheckColumnMap(m.operands, sources, dests, destIndex);
+    std::string column = "column " + Utf16ToUtf8(dests[size_t(destIndex)].name);
+    if (c.setUpFails) {
+        std::string msg = column + ": the set-up of the exit fails: " + c.message;
+        for (const std::string& k : c.countries) msg += "\n    " + k;
+        throw RunError(msg);
+    }
+    if (a.strict && !c.warnings.empty()) {
+        std::string msg = column + ": operands the exit would ignore (--strict):";
+        for (const std::string& w : c.warnings) msg += "\n    " + w;
+        throw RunError(msg);
+    }
+    if (!a.quiet)
+        for (const std::string& w : c.warnings) std::cerr << "ztnid: warning: " << column << ": " << w << "\n";
+}
+
 int RunMaskCommand(const MaskArgs& a) {
     CheckMaskArgs(a);
     RunOptions opt;
@@ -90,6 +113,10 @@ int RunMaskCommand(const MaskArgs& a) {
     opt.onSkip = a.onSkip == "drop" ? SkipPolicy::Drop : a.onSkip == "fail" ? SkipPolicy::Fail : SkipPolicy::Auto;
     opt.exitPath = ChooseExitPath(a.exitPath);
     opt.progress = !a.quiet && isatty(STDERR_FILENO);
+    opt.checkMap = [&a](const MapSpec& m, const std::vector<hostemu::Column>& sources,
+                        const std::vector<hostemu::Column>& dests, int destIndex) {
+        CheckMap(a, m, sources, dests, destIndex);
+    };
     char delim = a.delimiter[0];
 
     std::shared_ptr<SqliteDb> db;
@@ -166,7 +193,10 @@ int main(int argc, char** argv) {
                      "The exit library (default: $ZT0NID_LIBRARY, else libZT0NID.so beside ztnid, else the "
                      "installed libZT0NID.so.1)")
         ->type_name("FILE");
-    mask->add_flag("-q,--quiet", m.quiet, "No summary (errors are still shown)");
+    mask->add_flag("-q,--quiet", m.quiet, "No summary and no warnings (errors are still shown)");
+    mask->add_flag("--strict", m.strict,
+                   "Stop (status 2) where ztnid would warn: operand pairs the exit drops, formats it replaces by "
+                   "the default");
     mask->footer("CSV: an empty field is NULL, a quoted empty field (\"\") an empty string.\n"
                  "Example: ztnid mask people.csv -o masked.csv --map 'nid=switch=country,format=(ES=8X)'");
 

@@ -190,6 +190,8 @@ void Run::prepare() {
     std::vector<hostemu::Column> srcCols, destCols;
     for (const SourceColumn& c : src_.columns()) srcCols.push_back(HostColumn(c.name, c.type, c.nullable));
     for (const DestColumn& c : dest_) destCols.push_back(HostColumn(c.name, c.type, c.nullable));
+    if (opt_.checkMap)
+        for (size_t k = 0; k < opt_.maps.size(); ++k) opt_.checkMap(opt_.maps[k], srcCols, destCols, mapDest_[k]);
     for (size_t k = 0; k < opt_.maps.size(); ++k) {
         int d = mapDest_[k];
         hosts_.push_back(std::make_unique<MapHost>(&src_, &out_[size_t(d)], &dest_[size_t(d)]));

@@ -199,3 +199,41 @@ TEST_F(Safety, OversizedAndNonUtf8InputIsRefusedBeforeAnyRow) {
         EXPECT_FALSE(FileExists(dir / "out.csv")) << c.name;
     }
 }
+
+/* ------------------------------------------------------------------ set-up errors and ignored operands */
+
+TEST_F(Safety, SetUpErrorsStopTheRunBeforeAnyRowAndIgnoredOperandsAreNamed) {
+    WriteFile(dir / "head.csv", "id,country,nid\n");
+    WriteFile(dir / "one.csv", "id,country,nid\n1,ES,1234567L\n");
+    const std::string db = dir / "e.db";
+    Exec(db, "CREATE TABLE empty (id INTEGER, country TEXT, nid NVARCHAR(300));");
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        {"no rows, no country initialised", {dir / "head.csv", "-o", dir / "out.csv", "--map", "nid:VARCHAR(0)=switch=country"}, 2,
+         {"No Countries initialized for Masking", "Italy: not initialised (result 0x101): NID ERROR  0x101 :Destination Column Length Not Supported"}},
+        {"an empty table", {"--db", db, "--from", "empty", "--to", "t", "--map", "nid=switch=country"}, 2,
+         {"No Countries initialized for Masking"}},
+        {"a switch column that is not there", {dir / "one.csv", "--map", "nid=switch=nosuchcol"}, 2,
+         {"the switch operand names the column nosuchcol, which is not a column of the source"}},
+        {"a list not closed", {dir / "one.csv", "--map", "nid=switch=country,format=(ES=8X"}, 0,
+         {"warning: column nid: the pair \"format=(ES=8X\" is dropped: \"(\" not closed"}},
+        {"an unknown keyword and a format not accepted", {dir / "one.csv", "--map", "nid=switch=country,colour=blue,format=(FR=zz)"}, 0,
+         {"the pair \"colour=blue\" is dropped: unknown keyword", "France: the format \"zz\" is not accepted, the default applies"}},
+        {"the same with --strict", {dir / "one.csv", "--strict", "--map", "nid=switch=country,colour=blue"}, 2,
+         {"operands the exit would ignore (--strict)"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"mask"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Outcome o = RunZtnid(args);
+        EXPECT_EQ(o.status, c.status) << c.name << "\n" << o.err;
+        for (const std::string& m : c.messages) EXPECT_TRUE(Contains(o.err, m)) << c.name << ": " << m << "\n" << o.err;
+    }
+    EXPECT_FALSE(FileExists(dir / "out.csv"));
+    EXPECT_EQ(Query(db, "SELECT count(*) FROM sqlite_master WHERE name = 't'"), (Rows{{"0"}}));
+}
