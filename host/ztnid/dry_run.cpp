@@ -43,6 +43,7 @@ void DryRunSink::begin(const std::vector<DestColumn>& cols) {
 }
 
 void DryRunSink::write(Source& src, const std::vector<OutCell>& mapped) {
+    ++written_;
     if (rows_.size() >= previewRows_) return;
     std::vector<std::string> row{src.where()};
     for (const Mapped& m : mapped_) {

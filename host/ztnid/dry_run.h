@@ -24,6 +24,8 @@ public:
     void write(Source& src, const std::vector<OutCell>& mapped) override;
     void commit() override {}
     void abort() noexcept override {}
+    /* The rows a real run would have written. */
+    long rowsKept() const override { return written_; }
 
     /* The rows kept, as a table: where, then per mapped column original -> masked. */
     std::string preview() const;
@@ -38,6 +40,7 @@ private:
     std::vector<SourceColumn> src_;
     std::vector<MapSpec> maps_;
     size_t previewRows_;
+    long written_ = 0;
     std::vector<Mapped> mapped_;
     std::vector<std::vector<std::string>> rows_; /* where, then original and masked per column */
 };

