@@ -90,7 +90,7 @@ public:
     long rowsKept() const override { return !output_ || committed_ ? rowsFlushed_ : 0; }
 
 private:
-    void field(std::string_view v, bool isNull, bool first);
+    void field(std::string_view v, bool isNull, bool first, bool quoted = false);
     void flush();
 
     std::string path_;
