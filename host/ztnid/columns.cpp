@@ -135,7 +135,8 @@ SourceTypeSpec ParseSourceTypeSpec(std::string_view text) {
     return SourceTypeSpec{std::string(Trim(text.substr(0, colon))), ParseType(text.substr(colon + 1), DEFAULT_LENGTH)};
 }
 
-std::string SourceOperand(std::string_view operands) {
+std::vector<std::string> OperandValues(std::string_view operands, const char* name, const char* shortName) {
+    std::vector<std::string> values;
     size_t start = 0;
     int depth = 0;
     for (size_t i = 0; i <= operands.size(); ++i) {
@@ -150,13 +151,18 @@ std::string SourceOperand(std::string_view operands) {
         std::string key;
         for (char k : pair.substr(0, eq))
             if (k != ' ') key += k;
-        if (!NamesEqual(key, "source") && !NamesEqual(key, "src")) continue;
-        std::string_view v = Trim(pair.substr(eq + 1));
-        while (!v.empty() && v.front() == '(' && v.back() == ')') v = Trim(v.substr(1, v.size() - 2));
-        if (!v.empty() && v.front() == '"') v = v.size() >= 2 ? v.substr(1, v.size() - 2) : std::string_view();
-        return std::string(v);
+        if (NamesEqual(key, name) || NamesEqual(key, shortName)) values.emplace_back(Trim(pair.substr(eq + 1)));
     }
-    return "";
+    return values;
+}
+
+std::string SourceOperand(std::string_view operands) {
+    std::vector<std::string> values = OperandValues(operands, "source", "src");
+    if (values.empty()) return "";
+    std::string_view v = values[0];
+    while (!v.empty() && v.front() == '(' && v.back() == ')') v = Trim(v.substr(1, v.size() - 2));
+    if (!v.empty() && v.front() == '"') v = v.size() >= 2 ? v.substr(1, v.size() - 2) : std::string_view();
+    return std::string(v);
 }
 
 } // namespace ztnid

@@ -14,6 +14,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -34,10 +35,19 @@ const char* kMapHelp =
     "column of that name or adds a column.  TYPE: CHAR, VARCHAR, NCHAR, NVARCHAR (length in characters), WCHAR, "
     "WVARCHAR (length in bytes), or a numeric host type code; default: the type of the column the exit reads";
 
+enum { MAX_JOBS = 256 };
+
+/* The number of processors, the default of -j. */
+int DefaultJobs() {
+    unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : n > MAX_JOBS ? int(MAX_JOBS) : int(n);
+}
+
 struct MaskArgs {
     std::string input, output, db, from, to, exitPath, delimiter = ",", onSkip = "auto";
     std::vector<std::string> maps, sourceTypes;
     bool replace = false, append = false, emptyIsBlank = false, crlf = false, quiet = false;
+    int jobs = DefaultJobs();
 };
 
 struct ExplainArgs {
@@ -78,6 +88,7 @@ int RunMaskCommand(const MaskArgs& a) {
     const char* env = std::getenv("ZT0NID_LIBRARY");
     opt.exitPath = !a.exitPath.empty() ? a.exitPath : env && *env ? env : ExitBesideProgram();
     opt.progress = !a.quiet && isatty(STDERR_FILENO);
+    opt.threads = a.jobs;
     char delim = a.delimiter[0];
 
     std::shared_ptr<SqliteDb> db;
@@ -146,6 +157,11 @@ int main(int argc, char** argv) {
     mask->add_option("--exit", m.exitPath,
                      "The exit library (default: $ZT0NID_LIBRARY, else libZT0NID.so beside ztnid)")
         ->type_name("FILE");
+    mask->add_option("-j,--jobs", m.jobs,
+                     "Threads that mask rows, each with its own work area per mapped column (default: the number "
+                     "of processors); the output keeps the input order")
+        ->check(CLI::Range(1, int(MAX_JOBS)))
+        ->type_name("N");
     mask->add_flag("-q,--quiet", m.quiet, "No summary (errors are still shown)");
     mask->footer("CSV: an empty field is NULL, a quoted empty field (\"\") an empty string.\n"
                  "Example: ztnid mask people.csv -o masked.csv --map 'nid=switch=country,format=(ES=8X)'");

@@ -105,9 +105,23 @@ std::string_view SqliteSource::text(size_t col) {
     return p ? std::string_view(reinterpret_cast<const char*>(p), size_t(n)) : std::string_view();
 }
 
-size_t SqliteSource::text16(size_t col, char16_t* out, size_t cap) {
-    const void* p = sqlite3_column_text16(stmt_, int(col));
-    size_t n = size_t(sqlite3_column_bytes16(stmt_, int(col))) / 2;
+size_t SqliteSource::text16(size_t col, char16_t* out, size_t cap) { return SqliteText16(sqliteValue(col), out, cap); }
+
+double SqliteSource::fractionRead() {
+    if (rowCount_ < 0) {
+        rowCount_ = 0;
+        sqlite3_stmt* st = nullptr;
+        std::string sql = "SELECT count(*) FROM " + QuoteName(table_);
+        if (sqlite3_prepare_v2(db_->handle(), sql.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+            rowCount_ = sqlite3_column_int64(st, 0);
+        sqlite3_finalize(st);
+    }
+    return rowCount_ > 0 ? double(row_) / double(rowCount_) : -1;
+}
+
+size_t SqliteText16(sqlite3_value* v, char16_t* out, size_t cap) {
+    const void* p = sqlite3_value_text16(v);
+    size_t n = size_t(sqlite3_value_bytes16(v)) / 2;
     if (cap == 0) return SIZE_MAX;
     if (n + 1 > cap) {
         out[0] = 0;

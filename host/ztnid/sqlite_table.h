@@ -39,6 +39,10 @@ private:
     std::string path_;
 };
 
+/* The text of an SQLite value as 16-bit units into out (cap units, terminator included);
+** SIZE_MAX when it does not fit. */
+size_t SqliteText16(sqlite3_value* v, char16_t* out, size_t cap);
+
 /* "name" with its double quotes doubled, for SQL text. */
 std::string QuoteName(const std::string& name);
 
@@ -53,13 +57,15 @@ public:
     std::string_view text(size_t col) override;
     size_t text16(size_t col, char16_t* out, size_t cap) override;
     sqlite3_value* sqliteValue(size_t col) override;
-    std::string where() const override { return "row " + std::to_string(row_); }
+    const char* positionWord() const override { return "row"; }
+    long position() const override { return row_; }
+    double fractionRead() override;
 
 private:
     std::shared_ptr<SqliteDb> db_;
     std::string table_;
     sqlite3_stmt* stmt_ = nullptr;
-    long row_ = 0;
+    long row_ = 0, rowCount_ = -1; /* counted when the progress line first asks */
     std::vector<SourceColumn> columns_;
 };
 
