@@ -5,7 +5,6 @@
 
 #include <sqlite3.h>
 
-#include "host/ztnid/sqlite_table.h"
 #include "host/ztnid/text.h"
 
 namespace ztnid {
@@ -30,7 +29,7 @@ void Batch::add() {
         std::string_view t = isNull ? std::string_view() : origin_.text(c);
         cells_.push_back(Cell{bytes_.size(), t.size(), isNull});
         bytes_.append(t);
-        /* An SQLite value keeps its type and its own conversion to 16-bit text. */
+        /* An SQLite value is copied as stored, for a sink that keeps its type. */
         if (sqlite_) {
             sqlite3_value* v = sqlite3_value_dup(origin_.sqliteValue(c));
             if (!v) throw RunError("out of memory copying a row");
@@ -47,10 +46,7 @@ std::string_view Batch::text(size_t col) {
     return std::string_view(bytes_.data() + c.offset, c.length);
 }
 
-size_t Batch::text16(size_t col, char16_t* out, size_t cap) {
-    if (sqlite_) return SqliteText16(values_[row_ * width_ + col], out, cap);
-    return Utf8IntoUtf16(text(col), out, cap);
-}
+size_t Batch::text16(size_t col, char16_t* out, size_t cap) { return Utf8IntoUtf16(text(col), out, cap); }
 
 sqlite3_value* Batch::sqliteValue(size_t col) { return sqlite_ ? values_[row_ * width_ + col] : nullptr; }
 

@@ -13,14 +13,17 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
+#include "host/emul/utf.h"
 #include "host/ztnid/csv.h"
 #include "host/ztnid/explain.h"
+#include "host/ztnid/output_file.h"
 #include "host/ztnid/run.h"
 #include "host/ztnid/sqlite_table.h"
 
@@ -46,7 +49,8 @@ int DefaultJobs() {
 struct MaskArgs {
     std::string input, output, db, from, to, exitPath, delimiter = ",", onSkip = "auto";
     std::vector<std::string> maps, sourceTypes;
-    bool replace = false, append = false, emptyIsBlank = false, crlf = false, quiet = false;
+    bool replace = false, append = false, emptyIsBlank = false, crlf = false, quiet = false, strict = false;
+    size_t maxRecordBytes = DEFAULT_MAX_RECORD_BYTES;
     int jobs = DefaultJobs();
 };
 
@@ -80,6 +84,47 @@ void CheckMaskArgs(const MaskArgs& a) {
                          "declared types)");
 }
 
+/* An output that is also an input would be read while it is replaced: refused, by device
+** and inode, whatever the names. */
+void RefuseOutputsThatAreInputs(const MaskArgs& a) {
+    std::vector<FileId> in, out;
+    FileId id;
+    if (!a.input.empty() && (a.input == "-" ? IdOfDescriptor(STDIN_FILENO, "standard input", &id)
+                                            : IdOfPath(a.input, "the input file " + a.input, &id)))
+        in.push_back(id);
+    if (!a.from.empty() && a.to.empty() && IdOfPath(a.db, "the database " + a.db, &id)) in.push_back(id);
+    if (!a.to.empty()) {
+        if (IdOfPath(a.db, "the database " + a.db, &id)) out.push_back(id);
+    } else if (a.output.empty() || a.output == "-") {
+        if (IdOfDescriptor(STDOUT_FILENO, "standard output", &id)) out.push_back(id);
+    } else if (IdOfPath(a.output, "the output " + a.output, &id)) {
+        out.push_back(id);
+    }
+    RefuseOutputThatIsAnInput(in, out);
+}
+
+/* The exit's set-up of a column map, run before any row even when none comes: a failure
+** stops the run with the whole message and each country's reason; the pairs the exit
+** drops and the formats it replaces by the default are warned about (errors with
+** --strict), since the exit itself says nothing of them. */
+void CheckMap(const MaskArgs& a, const MapSpec& m, const std::vector<hostemu::Column>& sources,
+              const std::vector<hostemu::Column>& dests, int destIndex) {
+    MapCheck c = CheckColumnMap(m.operands, sources, dests, destIndex);
+    std::string column = "column " + Utf16ToUtf8(dests[size_t(destIndex)].name);
+    if (c.setUpFails) {
+        std::string msg = column + ": the set-up of the exit fails: " + c.message;
+        for (const std::string& k : c.countries) msg += "\n    " + k;
+        throw RunError(msg);
+    }
+    if (a.strict && !c.warnings.empty()) {
+        std::string msg = column + ": operands the exit would ignore (--strict):";
+        for (const std::string& w : c.warnings) msg += "\n    " + w;
+        throw RunError(msg);
+    }
+    if (!a.quiet)
+        for (const std::string& w : c.warnings) std::cerr << "ztnid: warning: " << column << ": " << w << "\n";
+}
+
 int RunMaskCommand(const MaskArgs& a) {
     CheckMaskArgs(a);
     RunOptions opt;
@@ -89,17 +134,22 @@ int RunMaskCommand(const MaskArgs& a) {
     opt.exitPath = !a.exitPath.empty() ? a.exitPath : env && *env ? env : ExitBesideProgram();
     opt.progress = !a.quiet && isatty(STDERR_FILENO);
     opt.threads = a.jobs;
+    opt.checkMap = [&a](const MapSpec& m, const std::vector<hostemu::Column>& sources,
+                        const std::vector<hostemu::Column>& dests, int destIndex) {
+        CheckMap(a, m, sources, dests, destIndex);
+    };
     char delim = a.delimiter[0];
 
     std::shared_ptr<SqliteDb> db;
     std::unique_ptr<Source> src;
     std::unique_ptr<Sink> sink;
     try {
-        if (!a.db.empty()) db = std::make_shared<SqliteDb>(a.db);
+        RefuseOutputsThatAreInputs(a);
+        if (!a.db.empty()) db = std::make_shared<SqliteDb>(a.db, a.from.empty());
         if (!a.from.empty()) {
             src = std::make_unique<SqliteSource>(db, a.from);
         } else {
-            auto csv = std::make_unique<CsvSource>(a.input, delim, a.emptyIsBlank);
+            auto csv = std::make_unique<CsvSource>(a.input, delim, a.emptyIsBlank, a.maxRecordBytes);
             for (const std::string& t : a.sourceTypes) {
                 SourceTypeSpec s = ParseSourceTypeSpec(t);
                 size_t i = 0;
@@ -148,6 +198,10 @@ int main(int argc, char** argv) {
         ->allow_extra_args(false)
         ->type_name("COLUMN:TYPE");
     mask->add_flag("--empty-is-blank", m.emptyIsBlank, "CSV: an empty field is an empty string, not NULL");
+    mask->add_option("--max-record-bytes", m.maxRecordBytes,
+                     "CSV: the longest record read, in bytes (default 64 MiB); a longer one stops the run")
+        ->check(CLI::Range(size_t(1), size_t(1) << 40))
+        ->type_name("BYTES");
     mask->add_option("-d,--delimiter", m.delimiter, "CSV field delimiter (default \",\")")->type_name("CHAR");
     mask->add_flag("--crlf", m.crlf, "CSV: end output lines with CR LF");
     mask->add_option("--on-skip", m.onSkip,
@@ -162,7 +216,10 @@ int main(int argc, char** argv) {
                      "of processors); the output keeps the input order")
         ->check(CLI::Range(1, int(MAX_JOBS)))
         ->type_name("N");
-    mask->add_flag("-q,--quiet", m.quiet, "No summary (errors are still shown)");
+    mask->add_flag("-q,--quiet", m.quiet, "No summary and no warnings (errors are still shown)");
+    mask->add_flag("--strict", m.strict,
+                   "Stop (status 2) where ztnid would warn: operand pairs the exit drops, formats it replaces by "
+                   "the default");
     mask->footer("CSV: an empty field is NULL, a quoted empty field (\"\") an empty string.\n"
                  "Example: ztnid mask people.csv -o masked.csv --map 'nid=switch=country,format=(ES=8X)'");
 
@@ -192,6 +249,9 @@ int main(int argc, char** argv) {
         return RunMaskCommand(m);
     } catch (const UsageError& ex) {
         std::cerr << "ztnid: error: " << ex.what() << "\nRun with --help for more information.\n";
+        return STATUS_ERROR;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "ztnid: error: out of memory\n";
         return STATUS_ERROR;
     }
 }

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <sstream>
 #include <thread>
 
@@ -208,6 +209,11 @@ struct Slot {
     std::string error;
 };
 
+/* The message of an exception caught on a thread of the run. */
+std::string MessageOf(const std::exception& e) {
+    return dynamic_cast<const std::bad_alloc*>(&e) ? "out of memory" : e.what();
+}
+
 enum { BATCH_ROWS = 4096, BATCH_BYTES = 1 << 20, SLOTS_PER_THREAD = 3 };
 
 /* The state of a run and its steps. */
@@ -254,8 +260,17 @@ private:
     std::atomic<double> fraction_{-1};
 };
 
+/* The exit's column lists count their columns in 16 bits. */
+void RefuseTooManyColumns(size_t source, size_t dest) {
+    if (source <= size_t(INT16_MAX) && dest <= size_t(INT16_MAX)) return;
+    throw RunError("the " + std::string(source > size_t(INT16_MAX) ? "source" : "destination") + " has " +
+                   std::to_string(source > size_t(INT16_MAX) ? source : dest) + " columns, more than the " +
+                   std::to_string(INT16_MAX) + " that the exit's column lists hold");
+}
+
 void Run::prepare() {
     dest_ = PlanColumns(src_.columns(), opt_.maps, &mapDest_);
+    if (!opt_.maps.empty()) RefuseTooManyColumns(src_.columns().size(), dest_.size());
     if (!opt_.maps.empty()) {
         std::string why;
         exitFn_ = hostemu::LoadExit(opt_.exitPath, &why);
@@ -263,6 +278,8 @@ void Run::prepare() {
     }
     for (const SourceColumn& c : src_.columns()) srcCols_.push_back(HostColumn(c.name, c.type, c.nullable));
     for (const DestColumn& c : dest_) destCols_.push_back(HostColumn(c.name, c.type, c.nullable));
+    if (opt_.checkMap)
+        for (size_t k = 0; k < opt_.maps.size(); ++k) opt_.checkMap(opt_.maps[k], srcCols_, destCols_, mapDest_[k]);
     for (size_t k = 0; k < opt_.maps.size(); ++k) {
         const DestColumn& d = dest_[size_t(mapDest_[k])];
         ColumnStats s;
@@ -402,7 +419,7 @@ void Run::readBatches() {
             if (opt_.progress) fraction_ = src_.fractionRead();
         } catch (const std::exception& e) {
             std::lock_guard<std::mutex> hold(mutex_);
-            readError_ = e.what();
+            readError_ = MessageOf(e);
             endSeq_ = seq;
             changed_.notify_all();
             return;
@@ -434,7 +451,7 @@ void Run::maskBatches(size_t worker) {
         try {
             maskBatch(lane(worker, slot.rows.get()), slot);
         } catch (const std::exception& e) {
-            slot.error = e.what();
+            slot.error = MessageOf(e);
         }
         std::lock_guard<std::mutex> hold(mutex_);
         slot.state = Slot::DONE;
@@ -475,6 +492,7 @@ void Run::writeBatches() {
             }
             Batch& rows = *slot.rows;
             size_t n = slot.failedRow == SIZE_MAX ? rows.rows() : slot.failedRow + 1;
+            long kept = 0;
             for (size_t i = 0; i < n; ++i) {
                 ++r_.rowsRead;
                 if (i == slot.failedRow) throw RunError(slot.error);
@@ -483,13 +501,14 @@ void Run::writeBatches() {
                     continue;
                 }
                 ++r_.rowsWritten;
+                ++kept;
                 if (!sink_.encodes()) {
                     rows.seek(i);
                     sink_.write(rows, slot.mapped[i]);
                 }
             }
             if (!slot.error.empty()) throw RunError(slot.error);
-            if (sink_.encodes()) sink_.writeEncoded(slot.encoded);
+            if (sink_.encodes()) sink_.writeEncoded(slot.encoded, kept);
             showProgress(false, fraction_);
             std::lock_guard<std::mutex> hold(mutex_);
             slot.state = Slot::FREE;
@@ -497,7 +516,7 @@ void Run::writeBatches() {
         }
     } catch (const std::exception& e) {
         std::lock_guard<std::mutex> hold(mutex_);
-        writeError_ = e.what();
+        writeError_ = MessageOf(e);
         stop_ = true;
         changed_.notify_all();
     }
@@ -579,11 +598,16 @@ RunResult RunMask(Source& src, Sink& sink, const RunOptions& opt) {
         run.copyRows();
         run.endCalls();
         sink.commit();
+    } catch (const std::bad_alloc&) {
+        run.endCalls();
+        sink.abort();
+        r.error = "out of memory";
     } catch (const std::exception& e) {
         run.endCalls();
         sink.abort();
         r.error = e.what();
     }
+    r.rowsWritten = sink.rowsKept();
     if (!r.error.empty()) {
         r.status = 2;
     } else {
@@ -600,7 +624,8 @@ std::string ExitLogPath() {
 
 std::string FormatSummary(const RunResult& r) {
     std::ostringstream o;
-    o << "ztnid: " << r.rowsRead << " rows read, " << r.rowsWritten << " written, " << r.rowsDropped << " dropped\n";
+    o << "ztnid: " << r.rowsRead << " rows read, " << r.rowsWritten << " written, " << r.rowsDropped << " dropped";
+    o << (r.error.empty() ? "\n" : " (the run failed: only rows already written stay written)\n");
     for (const ColumnStats& s : r.columns) {
         o << "  column " << s.name << " " << s.type << "  <- " << s.operands << "\n";
         o << "    read " << s.read << ", written " << s.written;

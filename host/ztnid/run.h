@@ -17,9 +17,11 @@
 #define ZTNID_RUN_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "host/emul/host_emul.h"
 #include "host/ztnid/columns.h"
 #include "host/ztnid/table.h"
 
@@ -32,11 +34,17 @@ enum class SkipPolicy {
     Fail                          /* stop the run with an error */
 };
 
+/* Called for every column map with the column lists the exit will see, before any row
+** and before the output is opened; throws RunError to stop the run. */
+using MapChecker = std::function<void(const MapSpec& map, const std::vector<hostemu::Column>& sources,
+                                      const std::vector<hostemu::Column>& dests, int destIndex)>;
+
 struct RunOptions {
     std::vector<MapSpec> maps;
     std::string exitPath;
     SkipPolicy onSkip = SkipPolicy::Auto;
     bool progress = false;        /* a progress line on stderr for long runs */
+    MapChecker checkMap;          /* may be empty */
     int threads = 1;              /* worker threads, each with its own work areas */
 };
 

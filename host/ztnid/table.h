@@ -80,11 +80,14 @@ public:
     ** writeEncoded then writes encoded rows, in order, from one thread. */
     virtual bool encodes() const { return false; }
     virtual void encode(Source&, const std::vector<OutCell>&, std::string&) const {}
-    virtual void writeEncoded(std::string_view) {}
+    virtual void writeEncoded(std::string_view /*bytes*/, long /*rows*/) {}
     /* Makes the output final (rename, commit).  Throws RunError. */
     virtual void commit() = 0;
     /* Leaves no output behind (removes the file, rolls back). */
     virtual void abort() noexcept = 0;
+    /* Rows that the output holds for good: all after commit, none after abort, except
+    ** those a stream already passed on. */
+    virtual long rowsKept() const = 0;
 };
 
 } // namespace ztnid
