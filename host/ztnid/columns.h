@@ -77,13 +77,15 @@ SourceTypeSpec ParseSourceTypeSpec(std::string_view text);
 /* True when the names are equal ignoring ASCII case, as the exit compares them. */
 bool NamesEqual(std::string_view a, std::string_view b);
 
-/* The values (trimmed, quotes kept) of every pair of the operand string whose keyword
-** is name or shortName, ignoring case. */
-std::vector<std::string> OperandValues(std::string_view operands, const char* name, const char* shortName);
-
 /* The column the exit reads for an operand string: the plain value of source (or src),
 ** without the quotes of a quoted name, or "" when the operands name none. */
 std::string SourceOperand(std::string_view operands);
+
+/* The plain value of the switch operand, quotes kept, or "" when there is none. */
+std::string SwitchOperand(std::string_view operands);
+
+/* The column the switch operand names, or "" for a quoted country code (or none). */
+std::string SwitchColumnOperand(std::string_view operands);
 
 } // namespace ztnid
 

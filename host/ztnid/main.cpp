@@ -22,6 +22,7 @@
 
 #include "host/emul/utf.h"
 #include "host/ztnid/csv.h"
+#include "host/ztnid/exit_lib.h"
 #include "host/ztnid/explain.h"
 #include "host/ztnid/output_file.h"
 #include "host/ztnid/run.h"
@@ -57,16 +58,6 @@ struct MaskArgs {
 struct ExplainArgs {
     std::string operands, src = "VARCHAR(255)", dest = "VARCHAR(255)";
 };
-
-/* The exit beside this program (ztnid and libZT0NID.so are built in one folder). */
-std::string ExitBesideProgram() {
-    char path[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return "libZT0NID.so";
-    std::string self(path, size_t(n));
-    size_t slash = self.rfind('/');
-    return self.substr(0, slash + 1) + "libZT0NID.so";
-}
 
 /* Checks the combination of options; throws UsageError. */
 void CheckMaskArgs(const MaskArgs& a) {
@@ -130,10 +121,10 @@ int RunMaskCommand(const MaskArgs& a) {
     RunOptions opt;
     for (const std::string& m : a.maps) opt.maps.push_back(ParseMapSpec(m));
     opt.onSkip = a.onSkip == "drop" ? SkipPolicy::Drop : a.onSkip == "fail" ? SkipPolicy::Fail : SkipPolicy::Auto;
-    const char* env = std::getenv("ZT0NID_LIBRARY");
-    opt.exitPath = !a.exitPath.empty() ? a.exitPath : env && *env ? env : ExitBesideProgram();
+    opt.exitPath = ChooseExitPath(a.exitPath);
     opt.progress = !a.quiet && isatty(STDERR_FILENO);
     opt.threads = a.jobs;
+    opt.strict = a.strict;
     opt.checkMap = [&a](const MapSpec& m, const std::vector<hostemu::Column>& sources,
                         const std::vector<hostemu::Column>& dests, int destIndex) {
         CheckMap(a, m, sources, dests, destIndex);
@@ -181,6 +172,8 @@ int main(int argc, char** argv) {
                  "NIF/NIE, UK National Insurance number) in CSV files and SQLite tables through the ZT0NID exit, "
                  "calling it exactly as a host does.\nExit status: 0 every row written, 1 some rows skipped, 2 error."};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string(),
+                         "Print the version, the exit library that mask loads and its answer to a trial row");
 
     MaskArgs m;
     CLI::App* mask = app.add_subcommand("mask", "Copy a table to another, masking the mapped columns through the exit");
@@ -209,7 +202,8 @@ int main(int argc, char** argv) {
                      "the row is dropped; drop = the row is dropped; fail = the run stops (status 2)")
         ->check(CLI::IsMember({"auto", "drop", "fail"}));
     mask->add_option("--exit", m.exitPath,
-                     "The exit library (default: $ZT0NID_LIBRARY, else libZT0NID.so beside ztnid)")
+                     "The exit library (default: $ZT0NID_LIBRARY, else libZT0NID.so beside ztnid, else the "
+                     "installed libZT0NID.so.1)")
         ->type_name("FILE");
     mask->add_option("-j,--jobs", m.jobs,
                      "Threads that mask rows, each with its own work area per mapped column (default: the number "
@@ -219,7 +213,7 @@ int main(int argc, char** argv) {
     mask->add_flag("-q,--quiet", m.quiet, "No summary and no warnings (errors are still shown)");
     mask->add_flag("--strict", m.strict,
                    "Stop (status 2) where ztnid would warn: operand pairs the exit drops, formats it replaces by "
-                   "the default");
+                   "the default, switch values longer than a two-letter country code");
     mask->footer("CSV: an empty field is NULL, a quoted empty field (\"\") an empty string.\n"
                  "Example: ztnid mask people.csv -o masked.csv --map 'nid=switch=country,format=(ES=8X)'");
 
@@ -238,6 +232,8 @@ int main(int argc, char** argv) {
         return app.exit(ex);
     } catch (const CLI::CallForAllHelp& ex) {
         return app.exit(ex);
+    } catch (const CLI::CallForVersion&) {
+        return PrintVersion(ChooseExitPath(""), std::cout);
     } catch (const CLI::ParseError& ex) {
         app.exit(ex);
         return STATUS_ERROR;

@@ -51,7 +51,10 @@ public:
             /* A value longer than the buffer (the column's declared length) cannot be
             ** delivered: a conversion error, which the exit counts. */
             size_t n = src_->text16(column, static_cast<char16_t*>(buffer), size_t(bufferLength) / 2);
-            return n == SIZE_MAX ? GET_CANNOT_CONVERT : 0;
+            if (n == SIZE_MAX) return GET_CANNOT_CONVERT;
+            if (column == switchColumn_ && !NoteSwitchValue(static_cast<const char16_t*>(buffer), n))
+                return GET_CANNOT_CONVERT;
+            return 0;
         }
         long long v;
         if (!ParseNumber(src_->text(column), &v)) return GET_CANNOT_CONVERT;
@@ -92,7 +95,31 @@ public:
     const std::string& refusal() const { return refusal_; }
     void setSource(Source* src) { src_ = src; }
 
+    /* The source column the switch operand names, whose values are watched. */
+    void watchSwitch(size_t column, bool strict) {
+        switchColumn_ = column;
+        strict_ = strict;
+    }
+    /* Switch values longer than a two-letter code (blanks after it aside), and the
+    ** first of them: the exit reads their first two letters. */
+    long longSwitchValues() const { return longSwitch_; }
+    const std::string& longSwitchExample() const { return longSwitchExample_; }
+    long longSwitchAt() const { return longSwitchAt_; } /* the line or row of the example */
+    /* With --strict, the first such value stops the run. */
+    bool stopped() const { return strict_ && longSwitch_ > 0; }
+
 private:
+    /* Counts a switch value longer than two letters; false refuses it (--strict). */
+    bool NoteSwitchValue(const char16_t* v, size_t n) {
+        while (n > 2 && v[n - 1] == u' ') --n;
+        if (n <= 2) return true;
+        if (longSwitch_++ == 0) {
+            longSwitchExample_ = Utf16ToUtf8(std::u16string_view(v, n));
+            longSwitchAt_ = src_->position();
+        }
+        return !strict_;
+    }
+
     /* A whole decimal number (blanks around it allowed). */
     static bool ParseNumber(std::string_view s, long long* out) {
         while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
@@ -113,6 +140,10 @@ private:
     OutCell* out_;
     const DestColumn* dest_;
     std::string refusal_;
+    size_t switchColumn_ = SIZE_MAX;
+    bool strict_ = false;
+    long longSwitch_ = 0, longSwitchAt_ = 0;
+    std::string longSwitchExample_;
 };
 
 hostemu::Column HostColumn(const std::string& name, ColumnType t, bool nullable) {
@@ -170,17 +201,17 @@ bool MayBeFrench(std::string_view code) {
 }
 
 /* The guard of an operand string: a quoted code decides once, a column name per row;
-** anything this cannot read (no switch, several, an unknown column) locks every row. */
+** anything else (no switch, an unknown column) locks every row. */
 FrenchGuard GuardOf(const std::string& operands, const std::vector<SourceColumn>& src) {
     FrenchGuard g;
-    std::vector<std::string> sw = OperandValues(operands, "switch", "swt");
-    if (sw.size() != 1 || sw[0].empty()) return g;
-    if (sw[0][0] == '"') {
-        g.kind = MayBeFrench(std::string_view(sw[0]).substr(1)) ? FrenchGuard::ALWAYS : FrenchGuard::NEVER;
+    std::string sw = SwitchOperand(operands);
+    if (sw.empty()) return g;
+    if (sw[0] == '"') {
+        g.kind = MayBeFrench(std::string_view(sw).substr(1)) ? FrenchGuard::ALWAYS : FrenchGuard::NEVER;
         return g;
     }
     for (size_t i = 0; i < src.size(); ++i)
-        if (NamesEqual(src[i].name, sw[0])) {
+        if (NamesEqual(src[i].name, sw)) {
             g.kind = FrenchGuard::BY_COLUMN;
             g.column = i;
         }
@@ -305,6 +336,9 @@ Lane& Run::lane(size_t i, Source* rows) {
         l->maps.push_back(std::make_unique<hostemu::ColumnMap>(exitFn_, Utf8ToUtf16(opt_.maps[k].operands), srcCols_,
                                                                destCols_, d));
         l->maps.back()->setHost(l->hosts.back().get());
+        std::string sw = SwitchColumnOperand(opt_.maps[k].operands);
+        for (size_t c = 0; c < src_.columns().size() && !sw.empty(); ++c)
+            if (NamesEqual(src_.columns()[c].name, sw)) l->hosts.back()->watchSwitch(c, opt_.strict);
     }
     l->stats.resize(opt_.maps.size());
     std::lock_guard<std::mutex> hold(mutex_);
@@ -327,6 +361,9 @@ bool Run::maskRow(Lane& lane, Source& row) {
         if (french) g_frenchRows.lock();
         int16_t rc = lane.maps[k]->rowFast(nullptr, nullptr);
         if (french) g_frenchRows.unlock();
+        if (lane.hosts[k]->stopped())
+            throw RunError("column " + name + ", " + row.where() + ": the switch value \"" +
+                           lane.hosts[k]->longSwitchExample() + "\" is not a two-letter country code (--strict)");
         if (rc == EXIT_DONE) {
             ++s.written;
             if (cell.isNull) ++s.nulls;
@@ -529,6 +566,7 @@ void Run::endCalls() {
     ended_ = true;
     showProgress(true, 0);
     std::string log = ExitLogPath();
+    std::vector<long> firstLongSwitch(r_.columns.size(), 0);
     for (const std::unique_ptr<Lane>& l : lanes_) {
         if (!l) continue;
         for (size_t k = 0; k < l->maps.size(); ++k) {
@@ -546,6 +584,13 @@ void Run::endCalls() {
             s.written += l->stats[k].written;
             s.nulls += l->stats[k].nulls;
             s.skipped += l->stats[k].skipped;
+            /* the example of a long switch value is the one of the earliest row */
+            const MapHost& h = *l->hosts[k];
+            if (h.longSwitchValues() > 0 && (s.longSwitchValues == 0 || h.longSwitchAt() < firstLongSwitch[k])) {
+                s.longSwitchExample = h.longSwitchExample();
+                firstLongSwitch[k] = h.longSwitchAt();
+            }
+            s.longSwitchValues += h.longSwitchValues();
         }
     }
 }
@@ -645,6 +690,9 @@ std::string FormatSummary(const RunResult& r) {
                           "not counted", s.skipped - counted);
             o << line;
         }
+        if (s.longSwitchValues)
+            o << "    warning: " << s.longSwitchValues << " switch values longer than a two-letter code (e.g. \""
+              << s.longSwitchExample << "\"): the exit takes their first two letters as the country\n";
         if (!s.endReport.empty()) {
             if (s.workAreas > 1) o << "    end reports of the exit (one per work area, " << s.workAreas << " threads):\n";
             else o << "    end report of the exit:\n";

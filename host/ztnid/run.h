@@ -46,6 +46,7 @@ struct RunOptions {
     bool progress = false;        /* a progress line on stderr for long runs */
     MapChecker checkMap;          /* may be empty */
     int threads = 1;              /* worker threads, each with its own work areas */
+    bool strict = false;          /* a switch value longer than a country code stops the run */
 };
 
 /* The six counters of a column's work area, in the order of the exit's end report. */
@@ -64,6 +65,8 @@ struct ColumnStats {
     uint16_t countriesInit = 0;   /* of the first work area */
     int workAreas = 0;            /* one per thread that masked rows */
     std::string endReport;        /* lines the end calls appended to the exit's log */
+    long longSwitchValues = 0;    /* switch values longer than a two-letter code */
+    std::string longSwitchExample; /* the first of them in the order of the rows */
 };
 
 struct RunResult {
