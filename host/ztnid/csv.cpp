@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "host/ztnid/text.h"
+#include "host/emul/utf.h"
 
 namespace ztnid {
 
