@@ -1,9 +1,10 @@
 #!/bin/sh
 # Builds and runs every test: the Linux build, the sanitizer build, and the Windows x64
 # DLL cross-built with mingw-w64 with its tests under wine.
-# Usage: ./check.sh            (build folders: build/, build-asan/, build-win/)
-# The Windows leg needs g++-mingw-w64-x86-64-posix, wine64 and googletest (apt-get); where
-# they are missing it is skipped with a note, except in CI (CI=true), where it must run.
+# Usage: ./check.sh            (build folders: build/, build-asan/, build-win/, build-fuzz/)
+# tools/install-deps.sh installs the packages of every leg first (as root, or with sudo).
+# Where the Windows leg's tools are still missing it is skipped with a note, except in CI
+# (CI=true), where it must run.
 set -eu
 cd "$(dirname "$0")"
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -66,7 +67,10 @@ else
     "$wine64" wineboot -i >/dev/null 2>&1
     ctest --test-dir build-win --output-on-failure
   )
-  echo "== Windows leg: $(($(date +%s) - start)) s (DLL $(wc -c <build-win/ZT0NID.dll) bytes)"
+  # The DLL as shipped: ZT0NID-<version>-win64.zip with the header and a text for hosts.
+  cmake --build build-win --target dll_zip >/dev/null
+  zip=$(ls -t build-win/ZT0NID-*-win64.zip | head -n 1)
+  echo "== Windows leg: $(($(date +%s) - start)) s (DLL $(wc -c <build-win/ZT0NID.dll) bytes; $zip $(wc -c <"$zip") bytes)"
 fi
 
 fuzz/run.sh 60  # libFuzzer targets with ASan/UBSan, about 60 s (build-fuzz/)

@@ -9,19 +9,21 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <unordered_set>
 
 #include "host/emul/utf.h"
 
 namespace ztnid {
 
-enum { BLOCK_BYTES = 1 << 20, FLUSH_BYTES = 1 << 16 };
+enum { BLOCK_BYTES = 1 << 20, FLUSH_BYTES = 1 << 16, NUL_PROBE_BYTES = 4096 };
 
 /* ------------------------------------------------------------------ source */
 
-CsvSource::CsvSource(const std::string& path, char delimiter, bool emptyIsBlank)
-    : path_(path), delim_(delimiter), emptyIsBlank_(emptyIsBlank) {
+CsvSource::CsvSource(const std::string& path, char delimiter, bool emptyIsBlank, size_t maxRecordBytes)
+    : path_(path), delim_(delimiter), emptyIsBlank_(emptyIsBlank), maxRecord_(maxRecordBytes) {
     if (path == "-") {
         file_ = stdin;
         path_ = "standard input";
@@ -30,19 +32,53 @@ CsvSource::CsvSource(const std::string& path, char delimiter, bool emptyIsBlank)
         if (!file_) throw RunError("cannot open " + path + ": " + std::strerror(errno));
         ownsFile_ = true;
     }
+    readHeader();
+}
+
+CsvSource::CsvSource(FILE* stream, std::string name, char delimiter, bool emptyIsBlank, size_t maxRecordBytes)
+    : file_(stream), path_(std::move(name)), delim_(delimiter), emptyIsBlank_(emptyIsBlank),
+      maxRecord_(maxRecordBytes) {
+    readHeader();
+}
+
+/* Reads the header row: the column names, each once (compared ignoring case). */
+void CsvSource::readHeader() {
     buf_.resize(BLOCK_BYTES);
     readMore();
+    refuseTextNotUtf8();
     if (end_ >= 3 && std::memcmp(buf_.data(), "\xEF\xBB\xBF", 3) == 0) begin_ = 3; /* byte order mark */
     if (!next()) throw RunError(path_ + ": empty file (a header row is expected)");
+    std::unordered_set<std::string> seen;
     for (size_t i = 0; i < fields_.size(); ++i) {
         SourceColumn c;
         c.name = std::string(text(i));
-        c.nullable = !emptyIsBlank;
+        c.nullable = !emptyIsBlank_;
         if (c.name.empty()) throw RunError(path_ + ": column " + std::to_string(i + 1) + " of the header has no name");
-        for (const SourceColumn& o : columns_)
-            if (NamesEqual(o.name, c.name)) throw RunError(path_ + ": column " + c.name + " appears twice in the header");
+        std::string key = c.name;
+        for (char& ch : key) ch = char(std::toupper(static_cast<unsigned char>(ch)));
+        if (!seen.insert(key).second) throw RunError(path_ + ": column " + c.name + " appears twice in the header");
         columns_.push_back(c);
     }
+}
+
+/* UTF-16 (or other binary) data read as UTF-8 would give one column with an odd name:
+** a UTF-16 byte order mark, or NUL bytes in more than one byte in eight of the first
+** block, are refused at once. */
+void CsvSource::refuseTextNotUtf8() const {
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(buf_.data());
+    if (end_ >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF)))
+        throw RunError(path_ + ": the file is not UTF-8: it starts with a UTF-16 byte order mark (convert it, "
+                               "e.g. iconv -f UTF-16 -t UTF-8)");
+    size_t n = end_ < size_t(NUL_PROBE_BYTES) ? end_ : size_t(NUL_PROBE_BYTES), nuls = 0;
+    for (size_t i = 0; i < n; ++i) nuls += b[i] == 0;
+    if (nuls > 0 && nuls * 8 >= n)
+        throw RunError(path_ + ": the file is not UTF-8 text: " + std::to_string(nuls) + " of its first " +
+                       std::to_string(n) + " bytes are NUL (UTF-16 or binary data?)");
+}
+
+void CsvSource::refuseLongRecord() const {
+    throw RunError(path_ + ": line " + std::to_string(line_) + ": a record longer than " + std::to_string(maxRecord_) +
+                   " bytes, the limit (--max-record-bytes raises it)");
 }
 
 CsvSource::~CsvSource() {
@@ -57,7 +93,11 @@ bool CsvSource::readMore() {
         end_ -= begin_;
         begin_ = 0;
     }
-    if (end_ == buf_.size()) buf_.resize(buf_.size() * 2);
+    if (end_ == buf_.size()) {
+        if (end_ > maxRecord_) refuseLongRecord();
+        size_t grown = buf_.size() * 2 < maxRecord_ + 1 ? buf_.size() * 2 : maxRecord_ + 1;
+        buf_.resize(grown > buf_.size() ? grown : buf_.size() + 1);
+    }
     size_t n = std::fread(buf_.data() + end_, 1, buf_.size() - end_, file_);
     end_ += n;
     if (n == 0) {
@@ -65,6 +105,24 @@ bool CsvSource::readMore() {
         eof_ = true;
     }
     return true;
+}
+
+/* Line breaks in [p, end): LF, CR LF and a CR alone each count one. */
+static long LineBreaks(const char* p, const char* end) {
+    long n = 0;
+    for (; p < end; ++p) {
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(end - p)));
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t((cr ? cr : end) - p)));
+        if (lf) {
+            p = lf;
+        } else if (cr) {
+            p = cr + 1 < end && cr[1] == '\n' ? cr + 1 : cr;
+        } else {
+            break;
+        }
+        ++n;
+    }
+    return n;
 }
 
 /* A quoted field starting at *i; on success *i is just after the closing quote. */
@@ -86,9 +144,7 @@ CsvSource::Parse CsvSource::parseQuoted(size_t* i, Field* f) {
             continue;
         }
         size_t start = *i + 1;
-        for (const char* p = buf + start; (p = static_cast<const char*>(std::memchr(p, '\n', size_t(buf + k - p))));
-             ++p)
-            ++pendingLines_;
+        pendingLines_ += LineBreaks(buf + start, buf + k);
         size_t after = k + 1;
         if (after < end_ && buf[after] != delim_ && buf[after] != '\n' && buf[after] != '\r')
             throw RunError(path_ + ": line " + std::to_string(line_ + pendingLines_) +
@@ -112,11 +168,14 @@ CsvSource::Parse CsvSource::parseQuoted(size_t* i, Field* f) {
     }
 }
 
-/* Parses the record at begin_, skipping empty lines before it. */
+/* Parses the record at begin_.  Empty lines are skipped, except in a file of one column,
+** where an empty line is a record whose field is empty (NULL, unless empty fields are
+** blank): that is how a NULL of such a file is written. */
 CsvSource::Parse CsvSource::parseRecord() {
     const char* buf = buf_.data();
     for (;;) {
         if (begin_ == end_) return eof_ ? Parse::End : Parse::More;
+        if (columns_.size() == 1) break;
         char c = buf[begin_];
         if (c == '\n') {
             ++begin_;
@@ -160,6 +219,7 @@ CsvSource::Parse CsvSource::parseRecord() {
         }
         break;
     }
+    if (i - begin_ > maxRecord_) refuseLongRecord();
     begin_ = i;
     recordLine_ = line_;
     line_ += 1 + pendingLines_;
@@ -194,18 +254,18 @@ CsvSink::CsvSink(std::string path, char delimiter, bool crlf)
     for (unsigned char c : {static_cast<unsigned char>(delimiter), static_cast<unsigned char>('"'),
                             static_cast<unsigned char>('\n'), static_cast<unsigned char>('\r')})
         special_[c] = true;
+    if (path_ == "-") file_ = stdout;
 }
+
+CsvSink::CsvSink(FILE* stream, char delimiter, bool crlf) : CsvSink("-", delimiter, crlf) { file_ = stream; }
 
 CsvSink::~CsvSink() { abort(); }
 
 void CsvSink::begin(const std::vector<DestColumn>& cols) {
     cols_ = cols;
-    if (path_ == "-") {
-        file_ = stdout;
-    } else {
-        tempPath_ = path_ + ".ztnid-" + std::to_string(getpid());
-        file_ = std::fopen(tempPath_.c_str(), "wb");
-        if (!file_) throw RunError("cannot create " + tempPath_ + ": " + std::strerror(errno));
+    if (!file_) {
+        output_ = std::make_unique<OutputFile>(path_);
+        file_ = output_->open();
     }
     for (size_t i = 0; i < cols_.size(); ++i) field(cols_[i].name, false, i == 0);
     out_ += eol_;
@@ -248,44 +308,39 @@ void CsvSink::write(Source& src, const std::vector<OutCell>& mapped) {
         }
     }
     out_ += eol_;
+    ++rowsBuffered_;
     if (out_.size() >= FLUSH_BYTES) flush();
 }
 
 void CsvSink::flush() {
     if (!out_.empty() && std::fwrite(out_.data(), 1, out_.size(), file_) != out_.size())
-        throw RunError("cannot write " + (tempPath_.empty() ? std::string("standard output") : path_) + ": " +
+        throw RunError("cannot write " + (output_ ? path_ : std::string("standard output")) + ": " +
                        std::strerror(errno));
     out_.clear();
+    rowsFlushed_ += rowsBuffered_;
+    rowsBuffered_ = 0;
 }
 
 void CsvSink::commit() {
     flush();
-    if (file_ == stdout) {
-        if (std::fflush(stdout) != 0) throw RunError(std::string("cannot write standard output: ") + std::strerror(errno));
+    if (output_) {
         file_ = nullptr;
+        output_->commit();
+        committed_ = true;
         return;
     }
-    FILE* f = file_;
+    if (std::fflush(file_) != 0) throw RunError(std::string("cannot write standard output: ") + std::strerror(errno));
     file_ = nullptr;
-    if (std::fclose(f) != 0 || std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
-        std::string why = std::strerror(errno);
-        std::remove(tempPath_.c_str());
-        tempPath_.clear();
-        throw RunError("cannot write " + path_ + ": " + why);
-    }
-    tempPath_.clear();
 }
 
 void CsvSink::abort() noexcept {
-    if (file_ == stdout) {
-        out_.clear();
-        std::fflush(stdout);
+    out_.clear();
+    if (output_) {
+        output_->discard();
     } else if (file_) {
-        std::fclose(file_);
+        std::fflush(file_);
     }
     file_ = nullptr;
-    if (!tempPath_.empty()) std::remove(tempPath_.c_str());
-    tempPath_.clear();
 }
 
 } // namespace ztnid

@@ -13,13 +13,17 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
+#include "host/emul/utf.h"
 #include "host/ztnid/csv.h"
+#include "host/ztnid/exit_lib.h"
 #include "host/ztnid/explain.h"
+#include "host/ztnid/output_file.h"
 #include "host/ztnid/run.h"
 #include "host/ztnid/sqlite_table.h"
 
@@ -37,22 +41,13 @@ const char* kMapHelp =
 struct MaskArgs {
     std::string input, output, db, from, to, exitPath, delimiter = ",", onSkip = "auto";
     std::vector<std::string> maps, sourceTypes;
-    bool replace = false, append = false, emptyIsBlank = false, crlf = false, quiet = false;
+    bool replace = false, append = false, emptyIsBlank = false, crlf = false, quiet = false, strict = false;
+    size_t maxRecordBytes = DEFAULT_MAX_RECORD_BYTES;
 };
 
 struct ExplainArgs {
     std::string operands, src = "VARCHAR(255)", dest = "VARCHAR(255)";
 };
-
-/* The exit beside this program (ztnid and libZT0NID.so are built in one folder). */
-std::string ExitBesideProgram() {
-    char path[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return "libZT0NID.so";
-    std::string self(path, size_t(n));
-    size_t slash = self.rfind('/');
-    return self.substr(0, slash + 1) + "libZT0NID.so";
-}
 
 /* Checks the combination of options; throws UsageError. */
 void CheckMaskArgs(const MaskArgs& a) {
@@ -70,25 +65,71 @@ void CheckMaskArgs(const MaskArgs& a) {
                          "declared types)");
 }
 
+/* An output that is also an input would be read while it is replaced: refused, by device
+** and inode, whatever the names. */
+void RefuseOutputsThatAreInputs(const MaskArgs& a) {
+    std::vector<FileId> in, out;
+    FileId id;
+    if (!a.input.empty() && (a.input == "-" ? IdOfDescriptor(STDIN_FILENO, "standard input", &id)
+                                            : IdOfPath(a.input, "the input file " + a.input, &id)))
+        in.push_back(id);
+    if (!a.from.empty() && a.to.empty() && IdOfPath(a.db, "the database " + a.db, &id)) in.push_back(id);
+    if (!a.to.empty()) {
+        if (IdOfPath(a.db, "the database " + a.db, &id)) out.push_back(id);
+    } else if (a.output.empty() || a.output == "-") {
+        if (IdOfDescriptor(STDOUT_FILENO, "standard output", &id)) out.push_back(id);
+    } else if (IdOfPath(a.output, "the output " + a.output, &id)) {
+        out.push_back(id);
+    }
+    RefuseOutputThatIsAnInput(in, out);
+}
+
+/* The exit's set-up of a column map, run before any row even when none comes: a failure
+** stops the run with the whole message and each country's reason; the pairs the exit
+** drops and the formats it replaces by the default are warned about (errors with
+** --strict), since the exit itself says nothing of them. */
+void CheckMap(const MaskArgs& a, const MapSpec& m, const std::vector<hostemu::Column>& sources,
+              const std::vector<hostemu::Column>& dests, int destIndex) {
+    MapCheck c = CheckColumnMap(m.operands, sources, dests, destIndex);
+    std::string column = "column " + Utf16ToUtf8(dests[size_t(destIndex)].name);
+    if (c.setUpFails) {
+        std::string msg = column + ": the set-up of the exit fails: " + c.message;
+        for (const std::string& k : c.countries) msg += "\n    " + k;
+        throw RunError(msg);
+    }
+    if (a.strict && !c.warnings.empty()) {
+        std::string msg = column + ": operands the exit would ignore (--strict):";
+        for (const std::string& w : c.warnings) msg += "\n    " + w;
+        throw RunError(msg);
+    }
+    if (!a.quiet)
+        for (const std::string& w : c.warnings) std::cerr << "ztnid: warning: " << column << ": " << w << "\n";
+}
+
 int RunMaskCommand(const MaskArgs& a) {
     CheckMaskArgs(a);
     RunOptions opt;
     for (const std::string& m : a.maps) opt.maps.push_back(ParseMapSpec(m));
     opt.onSkip = a.onSkip == "drop" ? SkipPolicy::Drop : a.onSkip == "fail" ? SkipPolicy::Fail : SkipPolicy::Auto;
-    const char* env = std::getenv("ZT0NID_LIBRARY");
-    opt.exitPath = !a.exitPath.empty() ? a.exitPath : env && *env ? env : ExitBesideProgram();
+    opt.exitPath = ChooseExitPath(a.exitPath);
     opt.progress = !a.quiet && isatty(STDERR_FILENO);
+    opt.strict = a.strict;
+    opt.checkMap = [&a](const MapSpec& m, const std::vector<hostemu::Column>& sources,
+                        const std::vector<hostemu::Column>& dests, int destIndex) {
+        CheckMap(a, m, sources, dests, destIndex);
+    };
     char delim = a.delimiter[0];
 
     std::shared_ptr<SqliteDb> db;
     std::unique_ptr<Source> src;
     std::unique_ptr<Sink> sink;
     try {
-        if (!a.db.empty()) db = std::make_shared<SqliteDb>(a.db);
+        RefuseOutputsThatAreInputs(a);
+        if (!a.db.empty()) db = std::make_shared<SqliteDb>(a.db, a.from.empty());
         if (!a.from.empty()) {
             src = std::make_unique<SqliteSource>(db, a.from);
         } else {
-            auto csv = std::make_unique<CsvSource>(a.input, delim, a.emptyIsBlank);
+            auto csv = std::make_unique<CsvSource>(a.input, delim, a.emptyIsBlank, a.maxRecordBytes);
             for (const std::string& t : a.sourceTypes) {
                 SourceTypeSpec s = ParseSourceTypeSpec(t);
                 size_t i = 0;
@@ -120,6 +161,8 @@ int main(int argc, char** argv) {
                  "NIF/NIE, UK National Insurance number) in CSV files and SQLite tables through the ZT0NID exit, "
                  "calling it exactly as a host does.\nExit status: 0 every row written, 1 some rows skipped, 2 error."};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string(),
+                         "Print the version, the exit library that mask loads and its answer to a trial row");
 
     MaskArgs m;
     CLI::App* mask = app.add_subcommand("mask", "Copy a table to another, masking the mapped columns through the exit");
@@ -137,6 +180,10 @@ int main(int argc, char** argv) {
         ->allow_extra_args(false)
         ->type_name("COLUMN:TYPE");
     mask->add_flag("--empty-is-blank", m.emptyIsBlank, "CSV: an empty field is an empty string, not NULL");
+    mask->add_option("--max-record-bytes", m.maxRecordBytes,
+                     "CSV: the longest record read, in bytes (default 64 MiB); a longer one stops the run")
+        ->check(CLI::Range(size_t(1), size_t(1) << 40))
+        ->type_name("BYTES");
     mask->add_option("-d,--delimiter", m.delimiter, "CSV field delimiter (default \",\")")->type_name("CHAR");
     mask->add_flag("--crlf", m.crlf, "CSV: end output lines with CR LF");
     mask->add_option("--on-skip", m.onSkip,
@@ -144,9 +191,13 @@ int main(int argc, char** argv) {
                      "the row is dropped; drop = the row is dropped; fail = the run stops (status 2)")
         ->check(CLI::IsMember({"auto", "drop", "fail"}));
     mask->add_option("--exit", m.exitPath,
-                     "The exit library (default: $ZT0NID_LIBRARY, else libZT0NID.so beside ztnid)")
+                     "The exit library (default: $ZT0NID_LIBRARY, else libZT0NID.so beside ztnid, else the "
+                     "installed libZT0NID.so.1)")
         ->type_name("FILE");
-    mask->add_flag("-q,--quiet", m.quiet, "No summary (errors are still shown)");
+    mask->add_flag("-q,--quiet", m.quiet, "No summary and no warnings (errors are still shown)");
+    mask->add_flag("--strict", m.strict,
+                   "Stop (status 2) where ztnid would warn: operand pairs the exit drops, formats it replaces by "
+                   "the default, switch values longer than a two-letter country code");
     mask->footer("CSV: an empty field is NULL, a quoted empty field (\"\") an empty string.\n"
                  "Example: ztnid mask people.csv -o masked.csv --map 'nid=switch=country,format=(ES=8X)'");
 
@@ -165,6 +216,8 @@ int main(int argc, char** argv) {
         return app.exit(ex);
     } catch (const CLI::CallForAllHelp& ex) {
         return app.exit(ex);
+    } catch (const CLI::CallForVersion&) {
+        return PrintVersion(ChooseExitPath(""), std::cout);
     } catch (const CLI::ParseError& ex) {
         app.exit(ex);
         return STATUS_ERROR;
@@ -176,6 +229,9 @@ int main(int argc, char** argv) {
         return RunMaskCommand(m);
     } catch (const UsageError& ex) {
         std::cerr << "ztnid: error: " << ex.what() << "\nRun with --help for more information.\n";
+        return STATUS_ERROR;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "ztnid: error: out of memory\n";
         return STATUS_ERROR;
     }
 }

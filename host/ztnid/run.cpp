@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <sstream>
 
 #include "host/emul/host_emul.h"
@@ -44,7 +45,10 @@ public:
             /* A value longer than the buffer (the column's declared length) cannot be
             ** delivered: a conversion error, which the exit counts. */
             size_t n = src_->text16(column, static_cast<char16_t*>(buffer), size_t(bufferLength) / 2);
-            return n == SIZE_MAX ? GET_CANNOT_CONVERT : 0;
+            if (n == SIZE_MAX) return GET_CANNOT_CONVERT;
+            if (column == switchColumn_ && !NoteSwitchValue(static_cast<const char16_t*>(buffer), n))
+                return GET_CANNOT_CONVERT;
+            return 0;
         }
         long long v;
         if (!ParseNumber(src_->text(column), &v)) return GET_CANNOT_CONVERT;
@@ -84,7 +88,27 @@ public:
 
     const std::string& refusal() const { return refusal_; }
 
+    /* The source column the switch operand names, whose values are watched. */
+    void watchSwitch(size_t column, bool strict) {
+        switchColumn_ = column;
+        strict_ = strict;
+    }
+    /* Switch values longer than a two-letter code (blanks after it aside), and the
+    ** first of them: the exit reads their first two letters. */
+    long longSwitchValues() const { return longSwitch_; }
+    const std::string& longSwitchExample() const { return longSwitchExample_; }
+    /* With --strict, the first such value stops the run. */
+    bool stopped() const { return strict_ && longSwitch_ > 0; }
+
 private:
+    /* Counts a switch value longer than two letters; false refuses it (--strict). */
+    bool NoteSwitchValue(const char16_t* v, size_t n) {
+        while (n > 2 && v[n - 1] == u' ') --n;
+        if (n <= 2) return true;
+        if (longSwitch_++ == 0) longSwitchExample_ = Utf16ToUtf8(std::u16string_view(v, n));
+        return !strict_;
+    }
+
     /* A whole decimal number (blanks around it allowed). */
     static bool ParseNumber(std::string_view s, long long* out) {
         while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
@@ -105,6 +129,10 @@ private:
     OutCell* out_;
     const DestColumn* dest_;
     std::string refusal_;
+    size_t switchColumn_ = SIZE_MAX;
+    bool strict_ = false;
+    long longSwitch_ = 0;
+    std::string longSwitchExample_;
 };
 
 hostemu::Column HostColumn(const std::string& name, ColumnType t, bool nullable) {
@@ -168,8 +196,17 @@ private:
     bool progressShown_ = false;
 };
 
+/* The exit's column lists count their columns in 16 bits. */
+void RefuseTooManyColumns(size_t source, size_t dest) {
+    if (source <= size_t(INT16_MAX) && dest <= size_t(INT16_MAX)) return;
+    throw RunError("the " + std::string(source > size_t(INT16_MAX) ? "source" : "destination") + " has " +
+                   std::to_string(source > size_t(INT16_MAX) ? source : dest) + " columns, more than the " +
+                   std::to_string(INT16_MAX) + " that the exit's column lists hold");
+}
+
 void Run::prepare() {
     dest_ = PlanColumns(src_.columns(), opt_.maps, &mapDest_);
+    if (!opt_.maps.empty()) RefuseTooManyColumns(src_.columns().size(), dest_.size());
     out_.resize(dest_.size());
     PFN_KLOCOLMAPWEXIT exitFn = nullptr;
     if (!opt_.maps.empty()) {
@@ -180,12 +217,17 @@ void Run::prepare() {
     std::vector<hostemu::Column> srcCols, destCols;
     for (const SourceColumn& c : src_.columns()) srcCols.push_back(HostColumn(c.name, c.type, c.nullable));
     for (const DestColumn& c : dest_) destCols.push_back(HostColumn(c.name, c.type, c.nullable));
+    if (opt_.checkMap)
+        for (size_t k = 0; k < opt_.maps.size(); ++k) opt_.checkMap(opt_.maps[k], srcCols, destCols, mapDest_[k]);
     for (size_t k = 0; k < opt_.maps.size(); ++k) {
         int d = mapDest_[k];
         hosts_.push_back(std::make_unique<MapHost>(&src_, &out_[size_t(d)], &dest_[size_t(d)]));
         maps_.push_back(std::make_unique<hostemu::ColumnMap>(exitFn, Utf8ToUtf16(opt_.maps[k].operands), srcCols,
                                                              destCols, d));
         maps_.back()->setHost(hosts_.back().get());
+        std::string sw = SwitchColumnOperand(opt_.maps[k].operands);
+        for (size_t i = 0; i < src_.columns().size() && !sw.empty(); ++i)
+            if (NamesEqual(src_.columns()[i].name, sw)) hosts_.back()->watchSwitch(i, opt_.strict);
         ColumnStats s;
         s.name = dest_[size_t(d)].name;
         s.type = TypeText(dest_[size_t(d)].type);
@@ -204,6 +246,9 @@ bool Run::maskRow() {
         cell.isNull = true;
         ++s.read;
         int16_t rc = maps_[k]->rowFast(nullptr, nullptr);
+        if (hosts_[k]->stopped())
+            throw RunError("column " + s.name + ", " + src_.where() + ": the switch value \"" +
+                           hosts_[k]->longSwitchExample() + "\" is not a two-letter country code (--strict)");
         if (rc == EXIT_DONE) {
             ++s.written;
             if (cell.isNull) ++s.nulls;
@@ -271,6 +316,8 @@ void Run::endCalls() {
                                                  wa.ConversionErrorCount, wa.InvalidSeparatorCount};
         for (int i = 0; i < COUNTER_COUNT; ++i) s.counters[i] = counters[i];
         s.countriesInit = wa.CountriesInit;
+        s.longSwitchValues = hosts_[k]->longSwitchValues();
+        s.longSwitchExample = hosts_[k]->longSwitchExample();
     }
 }
 
@@ -322,11 +369,16 @@ RunResult RunMask(Source& src, Sink& sink, const RunOptions& opt) {
         run.copyRows();
         run.endCalls();
         sink.commit();
+    } catch (const std::bad_alloc&) {
+        run.endCalls();
+        sink.abort();
+        r.error = "out of memory";
     } catch (const std::exception& e) {
         run.endCalls();
         sink.abort();
         r.error = e.what();
     }
+    r.rowsWritten = sink.rowsKept();
     if (!r.error.empty()) {
         r.status = 2;
     } else {
@@ -343,7 +395,8 @@ std::string ExitLogPath() {
 
 std::string FormatSummary(const RunResult& r) {
     std::ostringstream o;
-    o << "ztnid: " << r.rowsRead << " rows read, " << r.rowsWritten << " written, " << r.rowsDropped << " dropped\n";
+    o << "ztnid: " << r.rowsRead << " rows read, " << r.rowsWritten << " written, " << r.rowsDropped << " dropped";
+    o << (r.error.empty() ? "\n" : " (the run failed: only rows already written stay written)\n");
     for (const ColumnStats& s : r.columns) {
         o << "  column " << s.name << " " << s.type << "  <- " << s.operands << "\n";
         o << "    read " << s.read << ", written " << s.written;
@@ -363,6 +416,9 @@ std::string FormatSummary(const RunResult& r) {
                           "not counted", s.skipped - counted);
             o << line;
         }
+        if (s.longSwitchValues)
+            o << "    warning: " << s.longSwitchValues << " switch values longer than a two-letter code (e.g. \""
+              << s.longSwitchExample << "\"): the exit takes their first two letters as the country\n";
         if (!s.endReport.empty()) {
             o << "    end report of the exit:\n";
             std::istringstream lines(s.endReport);

@@ -10,9 +10,11 @@
 #define ZTNID_RUN_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "host/emul/host_emul.h"
 #include "host/ztnid/columns.h"
 #include "host/ztnid/table.h"
 
@@ -25,11 +27,18 @@ enum class SkipPolicy {
     Fail                          /* stop the run with an error */
 };
 
+/* Called for every column map with the column lists the exit will see, before any row
+** and before the output is opened; throws RunError to stop the run. */
+using MapChecker = std::function<void(const MapSpec& map, const std::vector<hostemu::Column>& sources,
+                                      const std::vector<hostemu::Column>& dests, int destIndex)>;
+
 struct RunOptions {
     std::vector<MapSpec> maps;
     std::string exitPath;
     SkipPolicy onSkip = SkipPolicy::Auto;
     bool progress = false;        /* a progress line on stderr for long runs */
+    MapChecker checkMap;          /* may be empty */
+    bool strict = false;          /* a switch value longer than a country code stops the run */
 };
 
 /* The six counters of a column's work area, in the order of the exit's end report. */
@@ -47,6 +56,8 @@ struct ColumnStats {
     long counters[COUNTER_COUNT] = {};
     uint16_t countriesInit = 0;
     std::string endReport;        /* lines the end call appended to the exit's log */
+    long longSwitchValues = 0;    /* switch values longer than a two-letter code */
+    std::string longSwitchExample;
 };
 
 struct RunResult {

@@ -74,6 +74,9 @@ public:
     virtual void commit() = 0;
     /* Leaves no output behind (removes the file, rolls back). */
     virtual void abort() noexcept = 0;
+    /* Rows that the output holds for good: all after commit, none after abort, except
+    ** those a stream already passed on. */
+    virtual long rowsKept() const = 0;
 };
 
 } // namespace ztnid

@@ -14,6 +14,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
 #include "host/emul/host_emul.h"
 #include "host/emul/utf.h"
 #include "host/ztnid/csv.h"
@@ -121,6 +124,65 @@ std::vector<Expected> ReferenceRun(const std::string& csvPath, const std::string
     map.end();
     if (finalWorkArea) *finalWorkArea = map.workArea();
     return out;
+}
+
+std::vector<std::vector<std::string>> Query(const std::string& db, const std::string& sql) {
+    sqlite3* h = nullptr;
+    sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    std::vector<std::vector<std::string>> rows;
+    if (sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            std::vector<std::string> row;
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                const unsigned char* t = sqlite3_column_text(st, i);
+                row.push_back(t ? std::string(reinterpret_cast<const char*>(t), size_t(sqlite3_column_bytes(st, i)))
+                                : kNull);
+            }
+            rows.push_back(row);
+        }
+    } else {
+        rows.push_back({std::string("error: ") + sqlite3_errmsg(h)});
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(h);
+    return rows;
+}
+
+void Exec(const std::string& db, const std::string& sql) {
+    sqlite3* h = nullptr;
+    sqlite3_open(db.c_str(), &h);
+    char* err = nullptr;
+    EXPECT_EQ(sqlite3_exec(h, sql.c_str(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
+    sqlite3_free(err);
+    sqlite3_close(h);
+}
+
+bool Contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
+
+int SpawnZtnid(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{ZtnidPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(null, 2);
+        std::vector<char*> cargs;
+        for (std::string& a : argv) cargs.push_back(a.data());
+        cargs.push_back(nullptr);
+        execv(cargs[0], cargs.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+std::vector<std::string> Debris(const std::string& dir) {
+    std::vector<std::string> left;
+    for (const auto& f : std::filesystem::directory_iterator(dir))
+        if (f.path().filename().string().find(".ztnid-") != std::string::npos) left.push_back(f.path().string());
+    return left;
 }
 
 std::string SamplePath() {

@@ -51,6 +51,18 @@ struct Expected {
 std::vector<Expected> ReferenceRun(const std::string& csvPath, const std::string& dest, const std::string& operands,
                                    WORKAREA* finalWorkArea = nullptr);
 
+/* Rows of an SQLite query, every value as text (NULL as kNull); an error as one row. */
+std::vector<std::vector<std::string>> Query(const std::string& db, const std::string& sql);
+void Exec(const std::string& db, const std::string& sql);
+
+bool Contains(const std::string& s, const std::string& part);
+
+/* Starts ztnid with args, standard streams on /dev/null; returns its process id. */
+int SpawnZtnid(const std::vector<std::string>& args);
+
+/* Names of the files in a folder that a run left behind (temporary files). */
+std::vector<std::string> Debris(const std::string& dir);
+
 /* The repository's samples/people.csv. */
 std::string SamplePath();
 
