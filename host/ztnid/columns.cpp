@@ -166,9 +166,11 @@ std::string SourceOperand(std::string_view operands) {
     return std::string(v);
 }
 
+std::string SwitchOperand(std::string_view operands) { return std::string(TopLevelValue(operands, "switch", "swt")); }
+
 std::string SwitchColumnOperand(std::string_view operands) {
-    std::string_view v = TopLevelValue(operands, "switch", "swt");
-    return v.empty() || v.front() == '"' ? std::string() : std::string(v);
+    std::string v = SwitchOperand(operands);
+    return v.empty() || v.front() == '"' ? std::string() : v;
 }
 
 } // namespace ztnid

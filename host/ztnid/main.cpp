@@ -15,6 +15,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -38,11 +39,20 @@ const char* kMapHelp =
     "column of that name or adds a column.  TYPE: CHAR, VARCHAR, NCHAR, NVARCHAR (length in characters), WCHAR, "
     "WVARCHAR (length in bytes), or a numeric host type code; default: the type of the column the exit reads";
 
+enum { MAX_JOBS = 256 };
+
+/* The number of processors, the default of -j. */
+int DefaultJobs() {
+    unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : n > MAX_JOBS ? int(MAX_JOBS) : int(n);
+}
+
 struct MaskArgs {
     std::string input, output, db, from, to, exitPath, delimiter = ",", onSkip = "auto";
     std::vector<std::string> maps, sourceTypes;
     bool replace = false, append = false, emptyIsBlank = false, crlf = false, quiet = false, strict = false;
     size_t maxRecordBytes = DEFAULT_MAX_RECORD_BYTES;
+    int jobs = DefaultJobs();
 };
 
 struct ExplainArgs {
@@ -113,6 +123,7 @@ int RunMaskCommand(const MaskArgs& a) {
     opt.onSkip = a.onSkip == "drop" ? SkipPolicy::Drop : a.onSkip == "fail" ? SkipPolicy::Fail : SkipPolicy::Auto;
     opt.exitPath = ChooseExitPath(a.exitPath);
     opt.progress = !a.quiet && isatty(STDERR_FILENO);
+    opt.threads = a.jobs;
     opt.strict = a.strict;
     opt.checkMap = [&a](const MapSpec& m, const std::vector<hostemu::Column>& sources,
                         const std::vector<hostemu::Column>& dests, int destIndex) {
@@ -194,6 +205,11 @@ int main(int argc, char** argv) {
                      "The exit library (default: $ZT0NID_LIBRARY, else libZT0NID.so beside ztnid, else the "
                      "installed libZT0NID.so.1)")
         ->type_name("FILE");
+    mask->add_option("-j,--jobs", m.jobs,
+                     "Threads that mask rows, each with its own work area per mapped column (default: the number "
+                     "of processors); the output keeps the input order")
+        ->check(CLI::Range(1, int(MAX_JOBS)))
+        ->type_name("N");
     mask->add_flag("-q,--quiet", m.quiet, "No summary and no warnings (errors are still shown)");
     mask->add_flag("--strict", m.strict,
                    "Stop (status 2) where ztnid would warn: operand pairs the exit drops, formats it replaces by "

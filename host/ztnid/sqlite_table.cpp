@@ -143,6 +143,18 @@ std::string_view SqliteSource::text(size_t col) {
 
 size_t SqliteSource::text16(size_t col, char16_t* out, size_t cap) { return Utf8IntoUtf16(text(col), out, cap); }
 
+double SqliteSource::fractionRead() {
+    if (rowCount_ < 0) {
+        rowCount_ = 0;
+        sqlite3_stmt* st = nullptr;
+        std::string sql = "SELECT count(*) FROM " + QuoteName(table_);
+        if (sqlite3_prepare_v2(db_->handle(), sql.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+            rowCount_ = sqlite3_column_int64(st, 0);
+        sqlite3_finalize(st);
+    }
+    return rowCount_ > 0 ? double(row_) / double(rowCount_) : -1;
+}
+
 /* Frees the private copies of the last row's values. */
 void SqliteSource::freeAside() {
     for (sqlite3_value*& v : aside_) {
