@@ -5,7 +5,7 @@
 
 #include <sqlite3.h>
 
-#include "host/emul/utf.h"
+#include "host/ztnid/text.h"
 
 namespace ztnid {
 

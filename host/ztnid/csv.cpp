@@ -15,7 +15,7 @@
 #include <cstring>
 #include <unordered_set>
 
-#include "host/emul/utf.h"
+#include "host/ztnid/text.h"
 
 namespace ztnid {
 

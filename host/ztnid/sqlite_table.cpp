@@ -11,7 +11,7 @@
 #include <cstring>
 #include <new>
 
-#include "host/emul/utf.h"
+#include "host/ztnid/text.h"
 
 namespace ztnid {
 

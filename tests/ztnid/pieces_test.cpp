@@ -10,6 +10,7 @@
 #include "host/emul/utf.h"
 #include "host/ztnid/csv.h"
 #include "host/ztnid/run.h"
+#include "host/ztnid/text.h"
 #include "ztnid_test_util.h"
 
 using namespace ztnid;
