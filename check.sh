@@ -1,9 +1,10 @@
 #!/bin/sh
 # Builds and runs every test: the Linux build, the sanitizer build, and the Windows x64
 # DLL cross-built with mingw-w64 with its tests under wine.
-# Usage: ./check.sh            (build folders: build/, build-asan/, build-win/)
-# The Windows leg needs g++-mingw-w64-x86-64-posix, wine64 and googletest (apt-get); where
-# they are missing it is skipped with a note, except in CI (CI=true), where it must run.
+# Usage: ./check.sh            (build folders: build/, build-asan/, build-win/, build-fuzz/)
+# tools/install-deps.sh installs the packages of every leg first (as root, or with sudo).
+# Where the Windows leg's tools are still missing it is skipped with a note, except in CI
+# (CI=true), where it must run.
 set -eu
 cd "$(dirname "$0")"
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -14,8 +15,17 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_BENCH=ON >/d
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 test "$(nm -D --defined-only build/libZT0NID.so | awk '{print $3}')" = KLOColMapWExit
+# The SQL extensions' suites (tests/postgres_posix, tests/sqlite_ext_posix) are ctest
+# tests built where their extension builds (pg_config, sqlite3ext.h); CI must have both.
+for suite in postgres_posix sqlite_ext_posix; do
+  if ! ctest --test-dir build -N -R "^$suite\$" | grep -q "Total Tests: 1"; then
+    echo "== no $suite suite: its extension was not built (pg_config or sqlite3ext.h missing)"
+    [ "${CI:-}" != true ] || exit 1
+  fi
+done
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
+# Without the PostgreSQL extension: a server built without the sanitizers cannot load it.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZT_SANITIZE=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
@@ -57,7 +67,10 @@ else
     "$wine64" wineboot -i >/dev/null 2>&1
     ctest --test-dir build-win --output-on-failure
   )
-  echo "== Windows leg: $(($(date +%s) - start)) s (DLL $(wc -c <build-win/ZT0NID.dll) bytes)"
+  # The DLL as shipped: ZT0NID-<version>-win64.zip with the header and a text for hosts.
+  cmake --build build-win --target dll_zip >/dev/null
+  zip=$(ls -t build-win/ZT0NID-*-win64.zip | head -n 1)
+  echo "== Windows leg: $(($(date +%s) - start)) s (DLL $(wc -c <build-win/ZT0NID.dll) bytes; $zip $(wc -c <"$zip") bytes)"
 fi
 
 fuzz/run.sh 60  # libFuzzer targets with ASan/UBSan, about 60 s (build-fuzz/)

@@ -17,6 +17,9 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#ifndef __cplusplus
+#include <uchar.h>                /* char16_t, for hosts written in C */
+#endif
 
 #ifdef __cplusplus
 extern "C" {

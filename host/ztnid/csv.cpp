@@ -7,21 +7,24 @@
 */
 #include "host/ztnid/csv.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <unordered_set>
 
 #include "host/ztnid/text.h"
 
 namespace ztnid {
 
-enum { BLOCK_BYTES = 1 << 20, FLUSH_BYTES = 1 << 16 };
+enum { BLOCK_BYTES = 1 << 20, FLUSH_BYTES = 1 << 16, NUL_PROBE_BYTES = 4096 };
 
 /* ------------------------------------------------------------------ source */
 
-CsvSource::CsvSource(const std::string& path, char delimiter, bool emptyIsBlank)
-    : path_(path), delim_(delimiter), emptyIsBlank_(emptyIsBlank) {
+CsvSource::CsvSource(const std::string& path, char delimiter, bool emptyIsBlank, size_t maxRecordBytes)
+    : path_(path), delim_(delimiter), emptyIsBlank_(emptyIsBlank), maxRecord_(maxRecordBytes) {
     if (path == "-") {
         file_ = stdin;
         path_ = "standard input";
@@ -29,20 +32,56 @@ CsvSource::CsvSource(const std::string& path, char delimiter, bool emptyIsBlank)
         file_ = std::fopen(path.c_str(), "rb");
         if (!file_) throw RunError("cannot open " + path + ": " + std::strerror(errno));
         ownsFile_ = true;
+        struct stat st;
+        if (fstat(fileno(file_), &st) == 0 && S_ISREG(st.st_mode)) fileBytes_ = double(st.st_size);
     }
-    buf_.resize(BLOCK_BYTES);
+    readHeader();
+}
+
+CsvSource::CsvSource(FILE* stream, std::string name, char delimiter, bool emptyIsBlank, size_t maxRecordBytes)
+    : file_(stream), path_(std::move(name)), delim_(delimiter), emptyIsBlank_(emptyIsBlank),
+      maxRecord_(maxRecordBytes) {
+    readHeader();
+}
+
+/* Reads the header row: the column names, each once (compared ignoring case). */
+void CsvSource::readHeader() {
+    buf_.resize(maxRecord_ < size_t(BLOCK_BYTES) ? maxRecord_ + 1 : size_t(BLOCK_BYTES));
     readMore();
+    refuseTextNotUtf8();
     if (end_ >= 3 && std::memcmp(buf_.data(), "\xEF\xBB\xBF", 3) == 0) begin_ = 3; /* byte order mark */
     if (!next()) throw RunError(path_ + ": empty file (a header row is expected)");
+    std::unordered_set<std::string> seen;
     for (size_t i = 0; i < fields_.size(); ++i) {
         SourceColumn c;
         c.name = std::string(text(i));
-        c.nullable = !emptyIsBlank;
+        c.nullable = !emptyIsBlank_;
         if (c.name.empty()) throw RunError(path_ + ": column " + std::to_string(i + 1) + " of the header has no name");
-        for (const SourceColumn& o : columns_)
-            if (NamesEqual(o.name, c.name)) throw RunError(path_ + ": column " + c.name + " appears twice in the header");
+        std::string key = c.name;
+        for (char& ch : key) ch = char(std::toupper(static_cast<unsigned char>(ch)));
+        if (!seen.insert(key).second) throw RunError(path_ + ": column " + c.name + " appears twice in the header");
         columns_.push_back(c);
     }
+}
+
+/* UTF-16 (or other binary) data read as UTF-8 would give one column with an odd name:
+** a UTF-16 byte order mark, or NUL bytes in more than one byte in eight of the first
+** block, are refused at once. */
+void CsvSource::refuseTextNotUtf8() const {
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(buf_.data());
+    if (end_ >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF)))
+        throw RunError(path_ + ": the file is not UTF-8: it starts with a UTF-16 byte order mark (convert it, "
+                               "e.g. iconv -f UTF-16 -t UTF-8)");
+    size_t n = end_ < size_t(NUL_PROBE_BYTES) ? end_ : size_t(NUL_PROBE_BYTES), nuls = 0;
+    for (size_t i = 0; i < n; ++i) nuls += b[i] == 0;
+    if (nuls > 0 && nuls * 8 >= n)
+        throw RunError(path_ + ": the file is not UTF-8 text: " + std::to_string(nuls) + " of its first " +
+                       std::to_string(n) + " bytes are NUL (UTF-16 or binary data?)");
+}
+
+void CsvSource::refuseLongRecord() const {
+    throw RunError(path_ + ": line " + std::to_string(line_) + ": a record longer than " + std::to_string(maxRecord_) +
+                   " bytes, the limit (--max-record-bytes raises it)");
 }
 
 CsvSource::~CsvSource() {
@@ -54,10 +93,15 @@ bool CsvSource::readMore() {
     if (eof_) return false;
     if (begin_ > 0) {
         std::memmove(buf_.data(), buf_.data() + begin_, end_ - begin_);
+        dropped_ += double(begin_);
         end_ -= begin_;
         begin_ = 0;
     }
-    if (end_ == buf_.size()) buf_.resize(buf_.size() * 2);
+    if (end_ == buf_.size()) {
+        if (end_ > maxRecord_) refuseLongRecord();
+        size_t grown = buf_.size() * 2 < maxRecord_ + 1 ? buf_.size() * 2 : maxRecord_ + 1;
+        buf_.resize(grown > buf_.size() ? grown : buf_.size() + 1);
+    }
     size_t n = std::fread(buf_.data() + end_, 1, buf_.size() - end_, file_);
     end_ += n;
     if (n == 0) {
@@ -65,6 +109,24 @@ bool CsvSource::readMore() {
         eof_ = true;
     }
     return true;
+}
+
+/* Line breaks in [p, end): LF, CR LF and a CR alone each count one. */
+static long LineBreaks(const char* p, const char* end) {
+    long n = 0;
+    for (; p < end; ++p) {
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(end - p)));
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t((cr ? cr : end) - p)));
+        if (lf) {
+            p = lf;
+        } else if (cr) {
+            p = cr + 1 < end && cr[1] == '\n' ? cr + 1 : cr;
+        } else {
+            break;
+        }
+        ++n;
+    }
+    return n;
 }
 
 /* A quoted field starting at *i; on success *i is just after the closing quote. */
@@ -86,9 +148,7 @@ CsvSource::Parse CsvSource::parseQuoted(size_t* i, Field* f) {
             continue;
         }
         size_t start = *i + 1;
-        for (const char* p = buf + start; (p = static_cast<const char*>(std::memchr(p, '\n', size_t(buf + k - p))));
-             ++p)
-            ++pendingLines_;
+        pendingLines_ += LineBreaks(buf + start, buf + k);
         size_t after = k + 1;
         if (after < end_ && buf[after] != delim_ && buf[after] != '\n' && buf[after] != '\r')
             throw RunError(path_ + ": line " + std::to_string(line_ + pendingLines_) +
@@ -112,11 +172,14 @@ CsvSource::Parse CsvSource::parseQuoted(size_t* i, Field* f) {
     }
 }
 
-/* Parses the record at begin_, skipping empty lines before it. */
+/* Parses the record at begin_.  Empty lines are skipped, except in a file of one column,
+** where an empty line is a record whose field is empty (NULL, unless empty fields are
+** blank): that is how a NULL of such a file is written. */
 CsvSource::Parse CsvSource::parseRecord() {
     const char* buf = buf_.data();
     for (;;) {
         if (begin_ == end_) return eof_ ? Parse::End : Parse::More;
+        if (columns_.size() == 1) break;
         char c = buf[begin_];
         if (c == '\n') {
             ++begin_;
@@ -160,6 +223,7 @@ CsvSource::Parse CsvSource::parseRecord() {
         }
         break;
     }
+    if (i - begin_ > maxRecord_) refuseLongRecord();
     begin_ = i;
     recordLine_ = line_;
     line_ += 1 + pendingLines_;
@@ -185,107 +249,122 @@ std::string_view CsvSource::text(size_t col) {
     return std::string_view(buf_.data() + f.offset, f.length);
 }
 
+double CsvSource::fractionRead() { return fileBytes_ > 0 ? (dropped_ + double(begin_)) / fileBytes_ : -1; }
+
 size_t CsvSource::text16(size_t col, char16_t* out, size_t cap) { return Utf8IntoUtf16(text(col), out, cap); }
 
 /* ------------------------------------------------------------------ sink */
+
+/* True when text at the start of a file would be read as a byte order mark (UTF-8, or
+** the UTF-16 one that is refused): the first name of a header is then quoted. */
+static bool LooksLikeAMark(std::string_view v) {
+    return v.substr(0, 3) == "\xEF\xBB\xBF" || v.substr(0, 2) == "\xFF\xFE" || v.substr(0, 2) == "\xFE\xFF";
+}
 
 CsvSink::CsvSink(std::string path, char delimiter, bool crlf)
     : path_(std::move(path)), delim_(delimiter), eol_(crlf ? "\r\n" : "\n") {
     for (unsigned char c : {static_cast<unsigned char>(delimiter), static_cast<unsigned char>('"'),
                             static_cast<unsigned char>('\n'), static_cast<unsigned char>('\r')})
         special_[c] = true;
+    if (path_ == "-") file_ = stdout;
 }
+
+CsvSink::CsvSink(FILE* stream, char delimiter, bool crlf) : CsvSink("-", delimiter, crlf) { file_ = stream; }
 
 CsvSink::~CsvSink() { abort(); }
 
 void CsvSink::begin(const std::vector<DestColumn>& cols) {
     cols_ = cols;
-    if (path_ == "-") {
-        file_ = stdout;
-    } else {
-        tempPath_ = path_ + ".ztnid-" + std::to_string(getpid());
-        file_ = std::fopen(tempPath_.c_str(), "wb");
-        if (!file_) throw RunError("cannot create " + tempPath_ + ": " + std::strerror(errno));
+    if (!file_) {
+        output_ = std::make_unique<OutputFile>(path_);
+        file_ = output_->open();
     }
-    for (size_t i = 0; i < cols_.size(); ++i) field(cols_[i].name, false, i == 0);
+    for (size_t i = 0; i < cols_.size(); ++i)
+        field(out_, cols_[i].name, false, i == 0, i == 0 && LooksLikeAMark(cols_[i].name));
     out_ += eol_;
 }
 
-/* Appends one field, quoted when it holds a delimiter, a quote or a line break; an
-** empty string is written "" and NULL as nothing. */
-void CsvSink::field(std::string_view v, bool isNull, bool first) {
-    if (!first) out_ += delim_;
+/* Appends one field, quoted when it holds a delimiter, a quote or a line break (or
+** when asked); an empty string is written "" and NULL as nothing. */
+void CsvSink::field(std::string& out, std::string_view v, bool isNull, bool first, bool quoted) const {
+    if (!first) out += delim_;
     if (isNull) return;
-    bool quote = v.empty();
+    bool quote = quoted || v.empty();
     for (size_t i = 0; i < v.size() && !quote; ++i) quote = special_[static_cast<unsigned char>(v[i])];
     if (!quote) {
-        out_.append(v);
+        out.append(v);
         return;
     }
-    out_ += '"';
+    out += '"';
     for (size_t i = 0; i < v.size();) {
         size_t q = v.find('"', i);
         if (q == std::string_view::npos) q = v.size();
-        out_.append(v.substr(i, q - i));
-        if (q < v.size()) out_ += "\"\"";
+        out.append(v.substr(i, q - i));
+        if (q < v.size()) out += "\"\"";
         i = q + 1;
     }
-    out_ += '"';
+    out += '"';
 }
 
-void CsvSink::write(Source& src, const std::vector<OutCell>& mapped) {
+void CsvSink::encode(Source& src, const std::vector<OutCell>& mapped, std::string& out) const {
+    thread_local std::string scratch;
     for (size_t i = 0; i < cols_.size(); ++i) {
         int s = cols_[i].source;
         if (s >= 0) {
             bool isNull = src.isNull(size_t(s));
-            field(isNull ? std::string_view() : src.text(size_t(s)), isNull, i == 0);
+            field(out, isNull ? std::string_view() : src.text(size_t(s)), isNull, i == 0);
         } else if (mapped[i].isNull) {
-            field(std::string_view(), true, i == 0);
+            field(out, std::string_view(), true, i == 0);
         } else {
-            scratch_.clear();
-            AppendUtf8(scratch_, mapped[i].value.data(), mapped[i].value.size());
-            field(scratch_, false, i == 0);
+            scratch.clear();
+            AppendUtf8(scratch, mapped[i].value.data(), mapped[i].value.size());
+            field(out, scratch, false, i == 0);
         }
     }
-    out_ += eol_;
+    out += eol_;
+}
+
+void CsvSink::write(Source& src, const std::vector<OutCell>& mapped) {
+    encode(src, mapped, out_);
+    ++rowsBuffered_;
+    if (out_.size() >= FLUSH_BYTES) flush();
+}
+
+void CsvSink::writeEncoded(std::string_view bytes, long rows) {
+    out_.append(bytes);
+    rowsBuffered_ += rows;
     if (out_.size() >= FLUSH_BYTES) flush();
 }
 
 void CsvSink::flush() {
     if (!out_.empty() && std::fwrite(out_.data(), 1, out_.size(), file_) != out_.size())
-        throw RunError("cannot write " + (tempPath_.empty() ? std::string("standard output") : path_) + ": " +
+        throw RunError("cannot write " + (output_ ? path_ : std::string("standard output")) + ": " +
                        std::strerror(errno));
     out_.clear();
+    rowsFlushed_ += rowsBuffered_;
+    rowsBuffered_ = 0;
 }
 
 void CsvSink::commit() {
     flush();
-    if (file_ == stdout) {
-        if (std::fflush(stdout) != 0) throw RunError(std::string("cannot write standard output: ") + std::strerror(errno));
+    if (output_) {
         file_ = nullptr;
+        output_->commit();
+        committed_ = true;
         return;
     }
-    FILE* f = file_;
+    if (std::fflush(file_) != 0) throw RunError(std::string("cannot write standard output: ") + std::strerror(errno));
     file_ = nullptr;
-    if (std::fclose(f) != 0 || std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
-        std::string why = std::strerror(errno);
-        std::remove(tempPath_.c_str());
-        tempPath_.clear();
-        throw RunError("cannot write " + path_ + ": " + why);
-    }
-    tempPath_.clear();
 }
 
 void CsvSink::abort() noexcept {
-    if (file_ == stdout) {
-        out_.clear();
-        std::fflush(stdout);
+    out_.clear();
+    if (output_) {
+        output_->discard();
     } else if (file_) {
-        std::fclose(file_);
+        std::fflush(file_);
     }
     file_ = nullptr;
-    if (!tempPath_.empty()) std::remove(tempPath_.c_str());
-    tempPath_.clear();
 }
 
 } // namespace ztnid

@@ -10,6 +10,8 @@
 #include "host/ztnid/explain.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <sstream>
 #include <memory>
 #include <vector>
 
@@ -113,8 +115,10 @@ std::vector<PAIR> SplitLevel(const std::u16string& s) {
     return out;
 }
 
-/* Shows the pairs of one level next to the entries of its map. */
-void ShowLevel(const std::u16string& text, const MAP* map, int depth, std::ostream& out) {
+/* Shows the pairs of one level next to the entries of its map; the pairs dropped are
+** also added to *dropped. */
+void ShowLevel(const std::u16string& text, const MAP* map, int depth, std::ostream& out,
+               std::vector<std::string>* dropped) {
     std::vector<PAIR> pairs = SplitLevel(text);
     std::string indent(size_t(2 + 4 * depth), ' ');
     int kept = 0;
@@ -132,14 +136,16 @@ void ShowLevel(const std::u16string& text, const MAP* map, int depth, std::ostre
         out << indent << shown;
         if (!p.kept) {
             out << "dropped: " << p.why << "\n";
+            dropped->push_back("the pair \"" + U8(p.text) + "\" is dropped: " + p.why);
             continue;
         }
         const MAPENTRY& entry = map->pEntries[e++];
         if (entry.KeywordId == 0) {
             out << "dropped: a list without a valid pair\n";
+            dropped->push_back("the pair \"" + U8(p.text) + "\" is dropped: a list without a valid pair");
         } else if (entry.IsList) {
             out << "-> " << KeywordName(entry.KeywordId) << " (" << entry.KeywordId << "), a list:\n";
-            ShowLevel(p.value, entry.Value.pList, depth + 1, out);
+            ShowLevel(p.value, entry.Value.pList, depth + 1, out, dropped);
         } else {
             const char16_t* v = entry.Value.pStr;
             out << "-> " << KeywordName(entry.KeywordId) << " (" << entry.KeywordId << ") = \""
@@ -222,8 +228,15 @@ const COUNTRYINFO* InfoOf(uint16_t bit) {
     return nullptr;
 }
 
+/* What the analysis of a column map found, besides the text it writes. */
+struct FINDINGS {
+    std::vector<std::string> dropped;  /* pairs the parser dropped */
+    std::vector<std::string> defaults; /* formats given but replaced by the default */
+    std::vector<std::string> notInit;  /* countries that did not initialise, and why */
+};
+
 /* Initialises each country again on the set-up's state and shows what it chose. */
-void ShowCountries(CALL* c, RBPDATA* rbp, std::ostream& out) {
+void ShowCountries(CALL* c, RBPDATA* rbp, std::ostream& out, FINDINGS* found) {
     out << "countries (initialised in this order):\n";
     for (const COUNTRYROUTINES& k : c->countries->Country) {
         const COUNTRYINFO* info = InfoOf(k.Bit);
@@ -234,14 +247,22 @@ void ShowCountries(CALL* c, RBPDATA* rbp, std::ostream& out) {
         out << "  " << info->name << ": ";
         if (rc != 0) {
             out << "not initialised (result " << Hex(uint32_t(rc)) << "): its rows are skipped\n";
+            found->notInit.push_back(std::string(info->name) + ": not initialised (result " + Hex(uint32_t(rc)) + ")" +
+                                     (c->msg[0] ? ": " + Message(c->msg) : ""));
         } else {
             const char16_t* desc = nullptr;
             int f = GetCountryFormat(info->keyword, rbp->pOperands, &desc);
             if (f == 0) {
+                bool accepted = *word & info->acceptedBits;
                 out << "format \"" << U8(desc, WStrLen(desc)) << "\" "
-                    << ((*word & info->acceptedBits) ? "accepted" : "not accepted, the default applies");
+                    << (accepted ? "accepted" : "not accepted, the default applies");
+                if (!accepted)
+                    found->defaults.push_back(std::string(info->name) + ": the format \"" + U8(desc, WStrLen(desc)) +
+                                              "\" is not accepted, the default applies");
             } else if (f == FMT_NOT_A_LIST) {
                 out << "format operand is not a country list (or its entry is a list): the default applies";
+                found->defaults.push_back(std::string(info->name) +
+                                          ": the format operand is not a country list, the default applies");
             } else {
                 out << "no format given: the default applies";
             }
@@ -254,30 +275,34 @@ void ShowCountries(CALL* c, RBPDATA* rbp, std::ostream& out) {
 const BITNAME kModeBits[] = {{MODE_MASK, "MASK"},     {MODE_DEBUG, "DEBUG"},      {MODE_STATUS, "STATUS"},
                              {MODE_RANDOM, "RANDOM"}, {MODE_VALIDATE, "VALIDATE"}};
 
-} // namespace
-
-int Explain(const std::string& operands, ColumnType srcType, ColumnType destType, std::ostream& out) {
-    std::u16string text = Utf8ToUtf16(operands);
-    out << "operand string: " << operands << "\n";
-
-    /* The columns: the destination NID, and the source the parsed operands name (or NID). */
-    std::u16string srcName = u"NID";
-    {
-        MAP probe{};
-        MAPENTRY* src = nullptr;
-        ParseOperands(text.c_str(), &probe, u',', u'=');
-        if (FindOperand(KW_SOURCE, &probe, &src) == OPS_OK && PlainValue(src)) {
-            srcName = PlainValue(src);
-            if (srcName.size() >= 2 && srcName[0] == u'"') srcName = srcName.substr(1, srcName.size() - 2);
-        }
-        FreeOperands(&probe);
+/* Logging of the exit's internals during an analysis goes nowhere: the set-up logs
+** the countries that fail to initialise when debug or status is on, and the real run
+** logs them again.  The log folder is named afresh at every line. */
+class LogSwitchedOff {
+public:
+    LogSwitchedOff() {
+        const char* v = std::getenv("ZTNID_DRIVE_C");
+        had_ = v != nullptr;
+        if (had_) old_ = v;
+        setenv("ZTNID_DRIVE_C", "/dev/null", 1); /* /dev/null/ZTMSG.TXT cannot be opened */
     }
-    std::vector<hostemu::Column> sources{{u"NID", srcType.code, srcType.length, true}};
-    if (srcName != u"NID") sources.push_back({srcName, srcType.code, srcType.length, true});
-    hostemu::ColumnMap m(&KLOColMapWExit, text, sources, {{u"NID", destType.code, destType.length, true}});
-    out << "columns: source " << U8(sources.back().name) << " " << TypeText(srcType) << ", destination NID "
-        << TypeText(destType) << "\n";
+    ~LogSwitchedOff() {
+        if (had_)
+            setenv("ZTNID_DRIVE_C", old_.c_str(), 1);
+        else
+            unsetenv("ZTNID_DRIVE_C");
+    }
 
+private:
+    bool had_;
+    std::string old_;
+};
+
+/* Runs the exit's own set-up on a column map and explains it to out; returns the
+** set-up's result (0 or 2), with its whole message in *message. */
+int16_t Analyse(const std::u16string& text, hostemu::ColumnMap& m, std::ostream& out, FINDINGS* found,
+                std::string* message) {
+    LogSwitchedOff quiet;
     /* A call of the entry point with its buffers, held here for the set-up alone. */
     struct CallWithBuffers {
         CALL call;
@@ -299,19 +324,19 @@ int Explain(const std::string& operands, ColumnType srcType, ColumnType destType
 
     out << "pairs:\n";
     if (rbp && rbp->pOperands) {
-        ShowLevel(text, rbp->pOperands, 0, out);
+        ShowLevel(text, rbp->pOperands, 0, out, &found->dropped);
     } else {
         MAP map{};
         ParseOperands(text.c_str(), &map, u',', u'=');
-        ShowLevel(text, &map, 0, out);
+        ShowLevel(text, &map, 0, out, &found->dropped);
         FreeOperands(&map);
     }
 
-    std::string msg = Message(c->msg);
+    *message = Message(c->msg);
     if (rc == 0)
         out << "set-up: succeeds\n";
     else
-        out << "set-up: fails: " << msg << "\n";
+        out << "set-up: fails: " << *message << "\n";
 
     if (rbp) {
         uint16_t flags = rbp->Flags & ~MODE_SETUP_DONE;
@@ -325,13 +350,80 @@ int Explain(const std::string& operands, ColumnType srcType, ColumnType destType
             if (v[0] == u'"')
                 out << "switch: every row is of country \"" << U8(v + 1, WStrNLen(v + 1, 2)) << "\"\n";
             else
-                out << "switch: the country of each row is read from column " << U8(v, WStrLen(v)) << "\n";
+                out << "switch: the country of each row is read from column " << U8(v, WStrLen(v))
+                    << (FindColumn(v, WStrLen(v), c->srcList) ? "" : ", which is not a source column") << "\n";
         }
         if (rbp->pOperands && rbp->pDestCol && (rbp->pSrcCol || (rbp->Flags & MODE_RANDOM)))
-            ShowCountries(c, rbp, out);
+            ShowCountries(c, rbp, out, found);
     }
     ReleaseColumn(c->wa); /* without the end call: no log file */
-    return rc == 0 ? 0 : 2;
+    return rc;
+}
+
+/* The column the switch operand names, or "" for a literal country (or none). */
+std::string SwitchColumn(const std::u16string& text) {
+    MAP map{};
+    MAPENTRY* sw = nullptr;
+    std::string name;
+    ParseOperands(text.c_str(), &map, u',', u'=');
+    if (FindOperand(KW_SWITCH, &map, &sw) == OPS_OK && PlainValue(sw) && PlainValue(sw)[0] != u'"')
+        name = U8(PlainValue(sw), WStrLen(PlainValue(sw)));
+    FreeOperands(&map);
+    return name;
+}
+
+} // namespace
+
+int Explain(const std::string& operands, ColumnType srcType, ColumnType destType, std::ostream& out) {
+    std::u16string text = Utf8ToUtf16(operands);
+    out << "operand string: " << operands << "\n";
+
+    /* The columns: the destination NID, the source the parsed operands name (or NID),
+    ** and the switch column a real source must hold. */
+    std::u16string srcName = u"NID";
+    {
+        MAP probe{};
+        MAPENTRY* src = nullptr;
+        ParseOperands(text.c_str(), &probe, u',', u'=');
+        if (FindOperand(KW_SOURCE, &probe, &src) == OPS_OK && PlainValue(src)) {
+            srcName = PlainValue(src);
+            if (srcName.size() >= 2 && srcName[0] == u'"') srcName = srcName.substr(1, srcName.size() - 2);
+        }
+        FreeOperands(&probe);
+    }
+    std::vector<hostemu::Column> sources{{u"NID", srcType.code, srcType.length, true}};
+    if (srcName != u"NID") sources.push_back({srcName, srcType.code, srcType.length, true});
+    std::u16string sw = Utf8ToUtf16(SwitchColumn(text));
+    if (!sw.empty() && !NamesEqual(U8(sw), "NID") && !NamesEqual(U8(sw), U8(srcName)))
+        sources.push_back({sw, TYPE_VARCHAR, 2, true});
+    hostemu::ColumnMap m(&KLOColMapWExit, text, sources, {{u"NID", destType.code, destType.length, true}});
+    out << "columns: source " << U8(sources[srcName != u"NID" ? 1 : 0].name) << " " << TypeText(srcType)
+        << ", destination NID " << TypeText(destType) << "\n";
+    FINDINGS found;
+    std::string message;
+    return Analyse(text, m, out, &found, &message) == 0 ? 0 : 2;
+}
+
+MapCheck CheckColumnMap(const std::string& operands, const std::vector<hostemu::Column>& sources,
+                        const std::vector<hostemu::Column>& dests, int destIndex) {
+    std::u16string text = Utf8ToUtf16(operands);
+    hostemu::ColumnMap m(&KLOColMapWExit, text, sources, dests, destIndex);
+    std::ostringstream ignored;
+    FINDINGS found;
+    MapCheck r;
+    r.setUpFails = Analyse(text, m, ignored, &found, &r.message) != 0;
+    r.countries = found.notInit;
+    r.warnings = found.dropped;
+    r.warnings.insert(r.warnings.end(), found.defaults.begin(), found.defaults.end());
+    std::string sw = SwitchColumn(text);
+    if (!r.setUpFails && !sw.empty()) {
+        std::u16string name = Utf8ToUtf16(sw);
+        if (!FindColumn(name.c_str(), name.size(), m.sourceList())) {
+            r.setUpFails = true;
+            r.message = "the switch operand names the column " + sw + ", which is not a column of the source";
+        }
+    }
+    return r;
 }
 
 } // namespace ztnid

@@ -5,14 +5,23 @@
 
 #include <sqlite3.h>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
+#include <new>
+
+#include "host/ztnid/text.h"
 
 namespace ztnid {
 
 /* ------------------------------------------------------------------ database */
 
-SqliteDb::SqliteDb(const std::string& path) : path_(path) {
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+SqliteDb::SqliteDb(const std::string& path, bool create) : path_(path) {
+    if (!create && access(path.c_str(), F_OK) != 0)
+        throw RunError("cannot open database " + path + ": " + std::strerror(errno));
+    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
         sqlite3_close(db_);
         db_ = nullptr;
@@ -60,23 +69,34 @@ std::string QuoteName(const std::string& name) {
 SqliteSource::SqliteSource(std::shared_ptr<SqliteDb> db, const std::string& table)
     : db_(std::move(db)), table_(table) {
     if (!db_->tableExists(table)) throw RunError(db_->path() + ": no table " + table);
-    /* Declared types and NOT NULL constraints, in column order. */
+    /* Declared types and NOT NULL constraints, in column order.  Generated columns
+    ** (hidden 2 and 3, which table_info leaves out) are read like the others, so their
+    ** values are copied; the hidden columns of a virtual table (1) are not. */
     sqlite3_stmt* info = nullptr;
-    std::string sql = "PRAGMA table_info(" + QuoteName(table) + ")";
+    std::string sql = "SELECT name, type, \"notnull\" FROM pragma_table_xinfo(?1) WHERE hidden <> 1 ORDER BY cid";
     if (sqlite3_prepare_v2(db_->handle(), sql.c_str(), -1, &info, nullptr) != SQLITE_OK) throw RunError(db_->error());
+    sqlite3_bind_text(info, 1, table.c_str(), -1, SQLITE_TRANSIENT);
     int rc;
     while ((rc = sqlite3_step(info)) == SQLITE_ROW) {
         SourceColumn c;
-        const unsigned char* name = sqlite3_column_text(info, 1);
-        const unsigned char* type = sqlite3_column_text(info, 2);
+        const unsigned char* name = sqlite3_column_text(info, 0);
+        const unsigned char* type = sqlite3_column_text(info, 1);
         c.name = name ? reinterpret_cast<const char*>(name) : "";
         c.declared = type ? reinterpret_cast<const char*>(type) : "";
         c.type = TypeOfDeclared(c.declared);
-        c.nullable = sqlite3_column_int(info, 3) == 0;
+        c.nullable = sqlite3_column_int(info, 2) == 0;
         columns_.push_back(c);
     }
     sqlite3_finalize(info);
     if (rc != SQLITE_DONE) throw RunError(db_->error());
+
+    sqlite3_stmt* enc = nullptr;
+    if (sqlite3_prepare_v2(db_->handle(), "PRAGMA encoding", -1, &enc, nullptr) == SQLITE_OK &&
+        sqlite3_step(enc) == SQLITE_ROW) {
+        const unsigned char* e = sqlite3_column_text(enc, 0);
+        utf8_ = e && std::strcmp(reinterpret_cast<const char*>(e), "UTF-8") == 0;
+    }
+    sqlite3_finalize(enc);
 
     std::string select = "SELECT ";
     for (size_t i = 0; i < columns_.size(); ++i) select += (i ? ", " : "") + QuoteName(columns_[i].name);
@@ -85,9 +105,13 @@ SqliteSource::SqliteSource(std::shared_ptr<SqliteDb> db, const std::string& tabl
         throw RunError(db_->error());
 }
 
-SqliteSource::~SqliteSource() { sqlite3_finalize(stmt_); }
+SqliteSource::~SqliteSource() {
+    freeAside();
+    sqlite3_finalize(stmt_);
+}
 
 bool SqliteSource::next() {
+    freeAside();
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) {
         ++row_;
@@ -99,23 +123,44 @@ bool SqliteSource::next() {
 
 bool SqliteSource::isNull(size_t col) { return sqlite3_column_type(stmt_, int(col)) == SQLITE_NULL; }
 
+/* The value as UTF-8 text.  Asking SQLite for the text of a number or a blob, or for
+** UTF-8 text stored as UTF-16, converts the row's value in place, and a copied column
+** would then be written converted: those values are read from a private copy, freed
+** at the next row, so the row keeps its values exactly as stored. */
 std::string_view SqliteSource::text(size_t col) {
-    const unsigned char* p = sqlite3_column_text(stmt_, int(col));
-    int n = sqlite3_column_bytes(stmt_, int(col));
+    sqlite3_value* v = sqlite3_column_value(stmt_, int(col));
+    int type = sqlite3_value_type(v);
+    if (type == SQLITE_NULL) return std::string_view();
+    if (type != SQLITE_TEXT || !utf8_) {
+        if (aside_.size() < columns_.size()) aside_.resize(columns_.size(), nullptr);
+        if (!aside_[col] && !(aside_[col] = sqlite3_value_dup(v))) throw std::bad_alloc();
+        v = aside_[col];
+    }
+    const unsigned char* p = sqlite3_value_text(v);
+    int n = sqlite3_value_bytes(v);
     return p ? std::string_view(reinterpret_cast<const char*>(p), size_t(n)) : std::string_view();
 }
 
-size_t SqliteSource::text16(size_t col, char16_t* out, size_t cap) {
-    const void* p = sqlite3_column_text16(stmt_, int(col));
-    size_t n = size_t(sqlite3_column_bytes16(stmt_, int(col))) / 2;
-    if (cap == 0) return SIZE_MAX;
-    if (n + 1 > cap) {
-        out[0] = 0;
-        return SIZE_MAX;
+size_t SqliteSource::text16(size_t col, char16_t* out, size_t cap) { return Utf8IntoUtf16(text(col), out, cap); }
+
+double SqliteSource::fractionRead() {
+    if (rowCount_ < 0) {
+        rowCount_ = 0;
+        sqlite3_stmt* st = nullptr;
+        std::string sql = "SELECT count(*) FROM " + QuoteName(table_);
+        if (sqlite3_prepare_v2(db_->handle(), sql.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+            rowCount_ = sqlite3_column_int64(st, 0);
+        sqlite3_finalize(st);
     }
-    if (n) std::memcpy(out, p, n * 2);
-    out[n] = 0;
-    return n;
+    return rowCount_ > 0 ? double(row_) / double(rowCount_) : -1;
+}
+
+/* Frees the private copies of the last row's values. */
+void SqliteSource::freeAside() {
+    for (sqlite3_value*& v : aside_) {
+        sqlite3_value_free(v);
+        v = nullptr;
+    }
 }
 
 sqlite3_value* SqliteSource::sqliteValue(size_t col) { return sqlite3_column_value(stmt_, int(col)); }
@@ -177,6 +222,7 @@ void SqliteSink::write(Source& src, const std::vector<OutCell>& mapped) {
         throw RunError(why);
     }
     sqlite3_reset(insert_);
+    ++rows_;
 }
 
 void SqliteSink::commit() {
@@ -184,6 +230,7 @@ void SqliteSink::commit() {
     insert_ = nullptr;
     db_->exec("COMMIT");
     inTransaction_ = false;
+    committed_ = true;
 }
 
 void SqliteSink::abort() noexcept {

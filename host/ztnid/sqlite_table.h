@@ -17,13 +17,15 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct sqlite3_value;
 
 namespace ztnid {
 
 /* One open database.  Throws RunError. */
 class SqliteDb {
 public:
-    explicit SqliteDb(const std::string& path);
+    /* create: a missing file becomes a new database (a source database must exist). */
+    SqliteDb(const std::string& path, bool create);
     ~SqliteDb();
     SqliteDb(const SqliteDb&) = delete;
     SqliteDb& operator=(const SqliteDb&) = delete;
@@ -53,13 +55,19 @@ public:
     std::string_view text(size_t col) override;
     size_t text16(size_t col, char16_t* out, size_t cap) override;
     sqlite3_value* sqliteValue(size_t col) override;
-    std::string where() const override { return "row " + std::to_string(row_); }
+    const char* positionWord() const override { return "row"; }
+    long position() const override { return row_; }
+    double fractionRead() override;
 
 private:
+    void freeAside();
+
     std::shared_ptr<SqliteDb> db_;
     std::string table_;
     sqlite3_stmt* stmt_ = nullptr;
-    long row_ = 0;
+    long row_ = 0, rowCount_ = -1; /* counted when the progress line first asks */
+    bool utf8_ = false;                 /* the database stores text as UTF-8 */
+    std::vector<sqlite3_value*> aside_; /* private copies of this row's values, by column */
     std::vector<SourceColumn> columns_;
 };
 
@@ -74,11 +82,14 @@ public:
     void write(Source& src, const std::vector<OutCell>& mapped) override;
     void commit() override;
     void abort() noexcept override;
+    long rowsKept() const override { return committed_ ? rows_ : 0; }
 
 private:
     std::shared_ptr<SqliteDb> db_;
     std::string table_;
     TableMode mode_;
+    long rows_ = 0;
+    bool committed_ = false;
     sqlite3_stmt* insert_ = nullptr;
     bool inTransaction_ = false;
     std::vector<DestColumn> cols_;

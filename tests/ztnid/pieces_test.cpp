@@ -90,6 +90,7 @@ TEST(ZtnidCsv, ReportsMalformedInputWithItsLine) {
         {"a,b\n1,2\n\"x\ny\",2\n1,2,3\n", "line 5: 3 fields, the header has 2"},
         {"a,b\n1,\"open\n", "a quoted field is not closed"},
         {"a,b\n\"x\"y,2\n", "line 2: unexpected character after a closing quote"},
+        {"a,b\r1,\"x\ry\"\r3\r", "line 4: 1 fields"}, /* CR alone ends a line, also inside quotes */
         {"a,a\n", "column a appears twice"},
         {"", "empty file"},
     };

@@ -14,6 +14,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
 #include "host/emul/host_emul.h"
 #include "host/emul/utf.h"
 #include "host/ztnid/csv.h"
@@ -39,16 +42,17 @@ std::string ZtnidPath() {
     return access(p.c_str(), X_OK) == 0 ? p : "";
 }
 
-Outcome RunZtnid(const std::vector<std::string>& args) {
-    TempDir io;
-    std::string outPath = io / "out", errPath = io / "err";
+/* Starts ztnid with args; its standard input is /dev/null and its output and errors go
+** to the files named (/dev/null too when empty). */
+static pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath) {
     std::vector<std::string> argv{ZtnidPath()};
     argv.insert(argv.end(), args.begin(), args.end());
     pid_t pid = fork();
     if (pid == 0) {
+        auto target = [](const std::string& p) { return p.empty() ? std::string("/dev/null") : p; };
         int in = open("/dev/null", O_RDONLY);
-        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int out = open(target(outPath).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = open(target(errPath).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
@@ -58,14 +62,22 @@ Outcome RunZtnid(const std::vector<std::string>& args) {
         execv(cargs[0], cargs.data());
         _exit(127);
     }
+    return pid;
+}
+
+Outcome RunZtnid(const std::vector<std::string>& args) {
+    TempDir io;
+    std::string outPath = io / "out", errPath = io / "err";
     int ws = 0;
-    waitpid(pid, &ws, 0);
+    waitpid(Spawn(args, outPath, errPath), &ws, 0);
     Outcome o;
     o.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;
     o.out = ReadFile(outPath);
     o.err = ReadFile(errPath);
     return o;
 }
+
+int SpawnZtnid(const std::vector<std::string>& args) { return Spawn(args, "", ""); }
 
 std::string ReadFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
@@ -121,6 +133,47 @@ std::vector<Expected> ReferenceRun(const std::string& csvPath, const std::string
     map.end();
     if (finalWorkArea) *finalWorkArea = map.workArea();
     return out;
+}
+
+std::vector<std::vector<std::string>> Query(const std::string& db, const std::string& sql) {
+    sqlite3* h = nullptr;
+    sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    std::vector<std::vector<std::string>> rows;
+    if (sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            std::vector<std::string> row;
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                const unsigned char* t = sqlite3_column_text(st, i);
+                row.push_back(t ? std::string(reinterpret_cast<const char*>(t), size_t(sqlite3_column_bytes(st, i)))
+                                : kNull);
+            }
+            rows.push_back(row);
+        }
+    } else {
+        rows.push_back({std::string("error: ") + sqlite3_errmsg(h)});
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(h);
+    return rows;
+}
+
+void Exec(const std::string& db, const std::string& sql) {
+    sqlite3* h = nullptr;
+    sqlite3_open(db.c_str(), &h);
+    char* err = nullptr;
+    EXPECT_EQ(sqlite3_exec(h, sql.c_str(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
+    sqlite3_free(err);
+    sqlite3_close(h);
+}
+
+bool Contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
+
+std::vector<std::string> Debris(const std::string& dir) {
+    std::vector<std::string> left;
+    for (const auto& f : std::filesystem::directory_iterator(dir))
+        if (f.path().filename().string().find(".ztnid-") != std::string::npos) left.push_back(f.path().string());
+    return left;
 }
 
 std::string SamplePath() {

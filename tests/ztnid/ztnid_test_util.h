@@ -5,7 +5,10 @@
 #ifndef ZTNID_TEST_UTIL_H
 #define ZTNID_TEST_UTIL_H
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -51,8 +54,31 @@ struct Expected {
 std::vector<Expected> ReferenceRun(const std::string& csvPath, const std::string& dest, const std::string& operands,
                                    WORKAREA* finalWorkArea = nullptr);
 
+/* Rows of an SQLite query, every value as text (NULL as kNull); an error as one row. */
+std::vector<std::vector<std::string>> Query(const std::string& db, const std::string& sql);
+void Exec(const std::string& db, const std::string& sql);
+
+bool Contains(const std::string& s, const std::string& part);
+
+/* Starts ztnid with args, standard streams on /dev/null; returns its process id. */
+int SpawnZtnid(const std::vector<std::string>& args);
+
+/* Names of the files in a folder that a run left behind (temporary files). */
+std::vector<std::string> Debris(const std::string& dir);
+
 /* The repository's samples/people.csv. */
 std::string SamplePath();
+
+/* A test of the ztnid program: skipped when it is not built, the exit's log in a
+** private folder. */
+class ZtnidProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (ZtnidPath().empty()) GTEST_SKIP() << "ztnid is not built beside the exit";
+        setenv("ZTNID_DRIVE_C", dir.path.c_str(), 1);
+    }
+    TempDir dir;
+};
 
 } // namespace ztnid_test
 
