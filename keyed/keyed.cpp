@@ -262,18 +262,32 @@ int32_t KeyedUnmask(KEYED* k, uint16_t country, const char16_t* in, int32_t len,
     return RunValue(k, country, in, len, out, outLen, msg, true);
 }
 
+/* The work area counter of each refusal code, as the exit counts it. */
+static const struct {
+    int32_t Rc;
+    int32_t WORKAREA::*Counter;
+    const char* Name;
+} kCounters[] = {
+    {RC_NULL_INPUT, &WORKAREA::NullInputCount, "NullInputCount"},
+    {RC_INVALID_DATA, &WORKAREA::InvalidDataCount, "InvalidDataCount"},
+    {RC_INVALID_DEST, &WORKAREA::InvalidDataCount, "InvalidDataCount"},
+    {RC_INVALID_TYPE, &WORKAREA::InvalidDataCount, "InvalidDataCount"},
+    {RC_CONVERSION, &WORKAREA::ConversionErrorCount, "ConversionErrorCount"},
+    {RC_INVALID_LENGTH, &WORKAREA::InvalidLengthCount, "InvalidLengthCount"},
+    {RC_INVALID_PART, &WORKAREA::InvalidPartCount, "InvalidPartCount"},
+    {RC_INVALID_SEPARATOR, &WORKAREA::InvalidSeparatorCount, "InvalidSeparatorCount"},
+};
+
 const char* KeyedCounterName(int32_t rc) {
-    switch (rc) {
-    case RC_NULL_INPUT: return "NullInputCount";
-    case RC_INVALID_DATA:
-    case RC_INVALID_DEST:
-    case RC_INVALID_TYPE: return "InvalidDataCount";
-    case RC_CONVERSION: return "ConversionErrorCount";
-    case RC_INVALID_LENGTH: return "InvalidLengthCount";
-    case RC_INVALID_PART: return "InvalidPartCount";
-    case RC_INVALID_SEPARATOR: return "InvalidSeparatorCount";
-    default: return nullptr;
-    }
+    for (const auto& c : kCounters)
+        if (c.Rc == rc) return c.Name;
+    return nullptr;
+}
+
+int32_t WORKAREA::*KeyedCounter(int32_t rc) {
+    for (const auto& c : kCounters)
+        if (c.Rc == rc) return c.Counter;
+    return nullptr;
 }
 
 void KeyedStats(const KEYED* k, uint16_t country, KEYEDSTATS* s) {

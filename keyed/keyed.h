@@ -70,6 +70,9 @@ int32_t KeyedUnmask(KEYED* k, uint16_t country, const char16_t* in, int32_t len,
 ** or NULL for a code that it does not count. */
 const char* KeyedCounterName(int32_t rc);
 
+/* The same counter as a member of the work area, or NULL. */
+int32_t WORKAREA::*KeyedCounter(int32_t rc);
+
 /* Values masked or reversed for a country since the open, FF1 calls they took (one more
 ** than the cycle-walking steps) and the most one value took. */
 struct KEYEDSTATS {
