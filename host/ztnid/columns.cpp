@@ -135,7 +135,9 @@ SourceTypeSpec ParseSourceTypeSpec(std::string_view text) {
     return SourceTypeSpec{std::string(Trim(text.substr(0, colon))), ParseType(text.substr(colon + 1), DEFAULT_LENGTH)};
 }
 
-std::string SourceOperand(std::string_view operands) {
+/* The plain value of the first top-level pair whose keyword is longName or shortName
+** (ignoring case and blanks), or "" when there is none. */
+static std::string_view TopLevelValue(std::string_view operands, const char* longName, const char* shortName) {
     size_t start = 0;
     int depth = 0;
     for (size_t i = 0; i <= operands.size(); ++i) {
@@ -150,13 +152,25 @@ std::string SourceOperand(std::string_view operands) {
         std::string key;
         for (char k : pair.substr(0, eq))
             if (k != ' ') key += k;
-        if (!NamesEqual(key, "source") && !NamesEqual(key, "src")) continue;
+        if (!NamesEqual(key, longName) && !NamesEqual(key, shortName)) continue;
         std::string_view v = Trim(pair.substr(eq + 1));
         while (!v.empty() && v.front() == '(' && v.back() == ')') v = Trim(v.substr(1, v.size() - 2));
-        if (!v.empty() && v.front() == '"') v = v.size() >= 2 ? v.substr(1, v.size() - 2) : std::string_view();
-        return std::string(v);
+        return v;
     }
-    return "";
+    return std::string_view();
+}
+
+std::string SourceOperand(std::string_view operands) {
+    std::string_view v = TopLevelValue(operands, "source", "src");
+    if (!v.empty() && v.front() == '"') v = v.size() >= 2 ? v.substr(1, v.size() - 2) : std::string_view();
+    return std::string(v);
+}
+
+std::string SwitchOperand(std::string_view operands) { return std::string(TopLevelValue(operands, "switch", "swt")); }
+
+std::string SwitchColumnOperand(std::string_view operands) {
+    std::string v = SwitchOperand(operands);
+    return v.empty() || v.front() == '"' ? std::string() : v;
 }
 
 } // namespace ztnid

@@ -81,6 +81,12 @@ bool NamesEqual(std::string_view a, std::string_view b);
 ** without the quotes of a quoted name, or "" when the operands name none. */
 std::string SourceOperand(std::string_view operands);
 
+/* The plain value of the switch operand, quotes kept, or "" when there is none. */
+std::string SwitchOperand(std::string_view operands);
+
+/* The column the switch operand names, or "" for a quoted country code (or none). */
+std::string SwitchColumnOperand(std::string_view operands);
+
 } // namespace ztnid
 
 #endif

@@ -7,6 +7,7 @@
 */
 #include "host/ztnid/csv.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -31,6 +32,8 @@ CsvSource::CsvSource(const std::string& path, char delimiter, bool emptyIsBlank,
         file_ = std::fopen(path.c_str(), "rb");
         if (!file_) throw RunError("cannot open " + path + ": " + std::strerror(errno));
         ownsFile_ = true;
+        struct stat st;
+        if (fstat(fileno(file_), &st) == 0 && S_ISREG(st.st_mode)) fileBytes_ = double(st.st_size);
     }
     readHeader();
 }
@@ -43,7 +46,7 @@ CsvSource::CsvSource(FILE* stream, std::string name, char delimiter, bool emptyI
 
 /* Reads the header row: the column names, each once (compared ignoring case). */
 void CsvSource::readHeader() {
-    buf_.resize(BLOCK_BYTES);
+    buf_.resize(maxRecord_ < size_t(BLOCK_BYTES) ? maxRecord_ + 1 : size_t(BLOCK_BYTES));
     readMore();
     refuseTextNotUtf8();
     if (end_ >= 3 && std::memcmp(buf_.data(), "\xEF\xBB\xBF", 3) == 0) begin_ = 3; /* byte order mark */
@@ -90,6 +93,7 @@ bool CsvSource::readMore() {
     if (eof_) return false;
     if (begin_ > 0) {
         std::memmove(buf_.data(), buf_.data() + begin_, end_ - begin_);
+        dropped_ += double(begin_);
         end_ -= begin_;
         begin_ = 0;
     }
@@ -245,9 +249,17 @@ std::string_view CsvSource::text(size_t col) {
     return std::string_view(buf_.data() + f.offset, f.length);
 }
 
+double CsvSource::fractionRead() { return fileBytes_ > 0 ? (dropped_ + double(begin_)) / fileBytes_ : -1; }
+
 size_t CsvSource::text16(size_t col, char16_t* out, size_t cap) { return Utf8IntoUtf16(text(col), out, cap); }
 
 /* ------------------------------------------------------------------ sink */
+
+/* True when text at the start of a file would be read as a byte order mark (UTF-8, or
+** the UTF-16 one that is refused): the first name of a header is then quoted. */
+static bool LooksLikeAMark(std::string_view v) {
+    return v.substr(0, 3) == "\xEF\xBB\xBF" || v.substr(0, 2) == "\xFF\xFE" || v.substr(0, 2) == "\xFE\xFF";
+}
 
 CsvSink::CsvSink(std::string path, char delimiter, bool crlf)
     : path_(std::move(path)), delim_(delimiter), eol_(crlf ? "\r\n" : "\n") {
@@ -267,48 +279,60 @@ void CsvSink::begin(const std::vector<DestColumn>& cols) {
         output_ = std::make_unique<OutputFile>(path_);
         file_ = output_->open();
     }
-    for (size_t i = 0; i < cols_.size(); ++i) field(cols_[i].name, false, i == 0);
+    for (size_t i = 0; i < cols_.size(); ++i)
+        field(out_, cols_[i].name, false, i == 0, i == 0 && LooksLikeAMark(cols_[i].name));
     out_ += eol_;
 }
 
-/* Appends one field, quoted when it holds a delimiter, a quote or a line break; an
-** empty string is written "" and NULL as nothing. */
-void CsvSink::field(std::string_view v, bool isNull, bool first) {
-    if (!first) out_ += delim_;
+/* Appends one field, quoted when it holds a delimiter, a quote or a line break (or
+** when asked); an empty string is written "" and NULL as nothing. */
+void CsvSink::field(std::string& out, std::string_view v, bool isNull, bool first, bool quoted) const {
+    if (!first) out += delim_;
     if (isNull) return;
-    bool quote = v.empty();
+    bool quote = quoted || v.empty();
     for (size_t i = 0; i < v.size() && !quote; ++i) quote = special_[static_cast<unsigned char>(v[i])];
     if (!quote) {
-        out_.append(v);
+        out.append(v);
         return;
     }
-    out_ += '"';
+    out += '"';
     for (size_t i = 0; i < v.size();) {
         size_t q = v.find('"', i);
         if (q == std::string_view::npos) q = v.size();
-        out_.append(v.substr(i, q - i));
-        if (q < v.size()) out_ += "\"\"";
+        out.append(v.substr(i, q - i));
+        if (q < v.size()) out += "\"\"";
         i = q + 1;
     }
-    out_ += '"';
+    out += '"';
 }
 
-void CsvSink::write(Source& src, const std::vector<OutCell>& mapped) {
+void CsvSink::encode(Source& src, const std::vector<OutCell>& mapped, std::string& out) const {
+    thread_local std::string scratch;
     for (size_t i = 0; i < cols_.size(); ++i) {
         int s = cols_[i].source;
         if (s >= 0) {
             bool isNull = src.isNull(size_t(s));
-            field(isNull ? std::string_view() : src.text(size_t(s)), isNull, i == 0);
+            field(out, isNull ? std::string_view() : src.text(size_t(s)), isNull, i == 0);
         } else if (mapped[i].isNull) {
-            field(std::string_view(), true, i == 0);
+            field(out, std::string_view(), true, i == 0);
         } else {
-            scratch_.clear();
-            AppendUtf8(scratch_, mapped[i].value.data(), mapped[i].value.size());
-            field(scratch_, false, i == 0);
+            scratch.clear();
+            AppendUtf8(scratch, mapped[i].value.data(), mapped[i].value.size());
+            field(out, scratch, false, i == 0);
         }
     }
-    out_ += eol_;
+    out += eol_;
+}
+
+void CsvSink::write(Source& src, const std::vector<OutCell>& mapped) {
+    encode(src, mapped, out_);
     ++rowsBuffered_;
+    if (out_.size() >= FLUSH_BYTES) flush();
+}
+
+void CsvSink::writeEncoded(std::string_view bytes, long rows) {
+    out_.append(bytes);
+    rowsBuffered_ += rows;
     if (out_.size() >= FLUSH_BYTES) flush();
 }
 

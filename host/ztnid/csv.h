@@ -39,7 +39,9 @@ public:
     bool isNull(size_t col) override { return fields_[col].isNull; }
     std::string_view text(size_t col) override;
     size_t text16(size_t col, char16_t* out, size_t cap) override;
-    std::string where() const override { return "line " + std::to_string(recordLine_); }
+    const char* positionWord() const override { return "line"; }
+    long position() const override { return recordLine_; }
+    double fractionRead() override;
 
     /* Declares the type of a column (the default is VARCHAR(255)). */
     void setType(size_t col, ColumnType t) { columns_[col].type = t; }
@@ -67,6 +69,7 @@ private:
     size_t maxRecord_;
     std::vector<char> buf_;
     size_t begin_ = 0, end_ = 0;  /* unparsed bytes */
+    double fileBytes_ = 0, dropped_ = 0; /* size of a regular file; bytes moved out of buf_ */
     bool eof_ = false;
     long line_ = 1, recordLine_ = 0, pendingLines_ = 0;
     std::vector<Field> fields_;
@@ -85,12 +88,15 @@ public:
 
     void begin(const std::vector<DestColumn>& cols) override;
     void write(Source& src, const std::vector<OutCell>& mapped) override;
+    bool encodes() const override { return true; }
+    void encode(Source& src, const std::vector<OutCell>& mapped, std::string& out) const override;
+    void writeEncoded(std::string_view bytes, long rows) override;
     void commit() override;
     void abort() noexcept override;
     long rowsKept() const override { return !output_ || committed_ ? rowsFlushed_ : 0; }
 
 private:
-    void field(std::string_view v, bool isNull, bool first);
+    void field(std::string& out, std::string_view v, bool isNull, bool first, bool quoted = false) const;
     void flush();
 
     std::string path_;
@@ -100,7 +106,7 @@ private:
     FILE* file_ = nullptr;
     long rowsBuffered_ = 0, rowsFlushed_ = 0;
     bool committed_ = false;
-    std::string out_, scratch_;
+    std::string out_;
     std::vector<DestColumn> cols_;
     bool special_[256] = {};      /* characters that make a field quoted */
 };

@@ -5,17 +5,23 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
+#include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <sstream>
+#include <thread>
 
 #include "host/emul/host_emul.h"
 #include "host/emul/utf.h"
+#include "host/ztnid/batch.h"
 
 namespace ztnid {
 
@@ -45,7 +51,10 @@ public:
             /* A value longer than the buffer (the column's declared length) cannot be
             ** delivered: a conversion error, which the exit counts. */
             size_t n = src_->text16(column, static_cast<char16_t*>(buffer), size_t(bufferLength) / 2);
-            return n == SIZE_MAX ? GET_CANNOT_CONVERT : 0;
+            if (n == SIZE_MAX) return GET_CANNOT_CONVERT;
+            if (column == switchColumn_ && !NoteSwitchValue(static_cast<const char16_t*>(buffer), n))
+                return GET_CANNOT_CONVERT;
+            return 0;
         }
         long long v;
         if (!ParseNumber(src_->text(column), &v)) return GET_CANNOT_CONVERT;
@@ -84,8 +93,33 @@ public:
     }
 
     const std::string& refusal() const { return refusal_; }
+    void setSource(Source* src) { src_ = src; }
+
+    /* The source column the switch operand names, whose values are watched. */
+    void watchSwitch(size_t column, bool strict) {
+        switchColumn_ = column;
+        strict_ = strict;
+    }
+    /* Switch values longer than a two-letter code (blanks after it aside), and the
+    ** first of them: the exit reads their first two letters. */
+    long longSwitchValues() const { return longSwitch_; }
+    const std::string& longSwitchExample() const { return longSwitchExample_; }
+    long longSwitchAt() const { return longSwitchAt_; } /* the line or row of the example */
+    /* With --strict, the first such value stops the run. */
+    bool stopped() const { return strict_ && longSwitch_ > 0; }
 
 private:
+    /* Counts a switch value longer than two letters; false refuses it (--strict). */
+    bool NoteSwitchValue(const char16_t* v, size_t n) {
+        while (n > 2 && v[n - 1] == u' ') --n;
+        if (n <= 2) return true;
+        if (longSwitch_++ == 0) {
+            longSwitchExample_ = Utf16ToUtf8(std::u16string_view(v, n));
+            longSwitchAt_ = src_->position();
+        }
+        return !strict_;
+    }
+
     /* A whole decimal number (blanks around it allowed). */
     static bool ParseNumber(std::string_view s, long long* out) {
         while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
@@ -106,16 +140,11 @@ private:
     OutCell* out_;
     const DestColumn* dest_;
     std::string refusal_;
+    size_t switchColumn_ = SIZE_MAX;
+    bool strict_ = false;
+    long longSwitch_ = 0, longSwitchAt_ = 0;
+    std::string longSwitchExample_;
 };
-
-hostemu::Column HostColumn(const std::string& name, ColumnType t, bool nullable) {
-    hostemu::Column c;
-    c.name = Utf8ToUtf16(name);
-    c.dataType = t.code;
-    c.length = t.length;
-    c.nullable = nullable;
-    return c;
-}
 
 /* The SQL type of a mapped column in a created table. */
 std::string DeclaredType(ColumnType t) { return *TypeCodeName(t.code) ? TypeText(t) : "TEXT"; }
@@ -135,12 +164,72 @@ std::string ReadFrom(const std::string& path, long from) {
     return s.str();
 }
 
-/* The work area's first 50 characters of a failed call's message, as UTF-8. */
-std::string MsgTextOf(const WORKAREA& wa) {
-    size_t n = 0;
-    while (n < MSGTEXT_BYTES / 2 && wa.MsgText[n]) ++n;
-    return Utf16ToUtf8(std::u16string_view(wa.MsgText, n));
+/* The exit's French routine uses one scratch buffer for the whole process, so no two
+** French rows may be in the exit at once.  With several threads, the call of a row that
+** may be French holds this lock; rows of the other countries run side by side. */
+std::mutex g_frenchRows;
+
+/* Whether a row of a mapped column may be French, from its switch operand. */
+struct FrenchGuard {
+    enum Kind { NEVER, ALWAYS, BY_COLUMN } kind = ALWAYS;
+    size_t column = 0;            /* BY_COLUMN: the source column holding the country */
+};
+
+/* True unless the country code surely is not FR: the exit compares the first two
+** characters ignoring case; anything outside ASCII counts as maybe. */
+bool MayBeFrench(std::string_view code) {
+    if (code.size() < 2) return false;
+    auto c0 = static_cast<unsigned char>(code[0]), c1 = static_cast<unsigned char>(code[1]);
+    if (c0 >= 0x80 || c1 >= 0x80) return true;
+    return (c0 | 0x20) == 'f' && (c1 | 0x20) == 'r';
 }
+
+/* The guard of an operand string: a quoted code decides once, a column name per row;
+** anything else (no switch, an unknown column) locks every row. */
+FrenchGuard GuardOf(const std::string& operands, const std::vector<SourceColumn>& src) {
+    FrenchGuard g;
+    std::string sw = SwitchOperand(operands);
+    if (sw.empty()) return g;
+    if (sw[0] == '"') {
+        g.kind = MayBeFrench(std::string_view(sw).substr(1)) ? FrenchGuard::ALWAYS : FrenchGuard::NEVER;
+        return g;
+    }
+    for (size_t i = 0; i < src.size(); ++i)
+        if (NamesEqual(src[i].name, sw)) {
+            g.kind = FrenchGuard::BY_COLUMN;
+            g.column = i;
+        }
+    return g;
+}
+
+/* The work areas of one thread: a column map per mapped column, the cells the exit puts
+** into, and the counters of the rows this thread masked. */
+struct Lane {
+    std::vector<OutCell> out;
+    std::vector<std::unique_ptr<MapHost>> hosts;
+    std::vector<std::unique_ptr<hostemu::ColumnMap>> maps;
+    std::vector<ColumnStats> stats;
+};
+
+/* A batch of rows on its way from the reader through a worker to the writer. */
+struct Slot {
+    enum State { FREE, FILLED, DONE };
+    std::unique_ptr<Batch> rows;
+    State state = FREE;
+    long seq = -1;
+    std::string encoded;                       /* the kept rows, when the sink encodes */
+    std::vector<std::vector<OutCell>> mapped;  /* per row, when it does not */
+    std::vector<char> keep;
+    size_t failedRow = SIZE_MAX;               /* the row that stopped the run */
+    std::string error;
+};
+
+/* The message of an exception caught on a thread of the run. */
+std::string MessageOf(const std::exception& e) {
+    return dynamic_cast<const std::bad_alloc*>(&e) ? "out of memory" : e.what();
+}
+
+enum { BATCH_ROWS = 4096, BATCH_BYTES = 1 << 20, SLOTS_PER_THREAD = 3 };
 
 /* The state of a run and its steps. */
 class Run {
@@ -152,8 +241,15 @@ public:
     void endCalls();
 
 private:
-    bool maskRow();
-    void showProgress(bool last);
+    Lane& lane(size_t i, Source* rows);
+    bool maskRow(Lane& lane, Source& row);
+    void copyOnOneThread();
+    void copyOnThreads();
+    void readBatches();
+    void maskBatches(size_t worker);
+    void maskBatch(Lane& lane, Slot& slot);
+    void writeBatches();
+    void showProgress(bool last, double fraction);
 
     Source& src_;
     Sink& sink_;
@@ -161,12 +257,22 @@ private:
     RunResult& r_;
     std::vector<DestColumn> dest_;
     std::vector<int> mapDest_;
-    std::vector<OutCell> out_;
-    std::vector<std::unique_ptr<MapHost>> hosts_;
-    std::vector<std::unique_ptr<hostemu::ColumnMap>> maps_;
+    PFN_KLOCOLMAPWEXIT exitFn_ = nullptr;
+    std::vector<hostemu::Column> srcCols_, destCols_;
+    std::vector<std::unique_ptr<Lane>> lanes_;  /* made when a thread takes its first row */
+    std::vector<FrenchGuard> guards_;           /* per mapped column, with several threads */
     bool ended_ = false;
     std::chrono::steady_clock::time_point start_, lastProgress_;
     bool progressShown_ = false;
+
+    /* The threads' meeting point. */
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Slot> slots_;
+    long endSeq_ = LONG_MAX;                   /* batches the reader made, once it is done */
+    bool stop_ = false;
+    std::string readError_, writeError_;
+    std::atomic<double> fraction_{-1};
 };
 
 /* The exit's column lists count their columns in 16 bits. */
@@ -180,62 +286,89 @@ void RefuseTooManyColumns(size_t source, size_t dest) {
 void Run::prepare() {
     dest_ = PlanColumns(src_.columns(), opt_.maps, &mapDest_);
     if (!opt_.maps.empty()) RefuseTooManyColumns(src_.columns().size(), dest_.size());
-    out_.resize(dest_.size());
-    PFN_KLOCOLMAPWEXIT exitFn = nullptr;
     if (!opt_.maps.empty()) {
         std::string why;
-        exitFn = hostemu::LoadExit(opt_.exitPath, &why);
-        if (!exitFn) throw RunError("cannot load the exit " + opt_.exitPath + ": " + why);
+        exitFn_ = hostemu::LoadExit(opt_.exitPath, &why);
+        if (!exitFn_) throw RunError("cannot load the exit " + opt_.exitPath + ": " + why);
     }
-    std::vector<hostemu::Column> srcCols, destCols;
-    for (const SourceColumn& c : src_.columns()) srcCols.push_back(HostColumn(c.name, c.type, c.nullable));
-    for (const DestColumn& c : dest_) destCols.push_back(HostColumn(c.name, c.type, c.nullable));
+    for (const SourceColumn& c : src_.columns()) srcCols_.push_back(HostColumn(c.name, c.type, c.nullable));
+    for (const DestColumn& c : dest_) destCols_.push_back(HostColumn(c.name, c.type, c.nullable));
     if (opt_.checkMap)
-        for (size_t k = 0; k < opt_.maps.size(); ++k) opt_.checkMap(opt_.maps[k], srcCols, destCols, mapDest_[k]);
+        for (size_t k = 0; k < opt_.maps.size(); ++k) opt_.checkMap(opt_.maps[k], srcCols_, destCols_, mapDest_[k]);
     for (size_t k = 0; k < opt_.maps.size(); ++k) {
-        int d = mapDest_[k];
-        hosts_.push_back(std::make_unique<MapHost>(&src_, &out_[size_t(d)], &dest_[size_t(d)]));
-        maps_.push_back(std::make_unique<hostemu::ColumnMap>(exitFn, Utf8ToUtf16(opt_.maps[k].operands), srcCols,
-                                                             destCols, d));
-        maps_.back()->setHost(hosts_.back().get());
+        const DestColumn& d = dest_[size_t(mapDest_[k])];
         ColumnStats s;
-        s.name = dest_[size_t(d)].name;
-        s.type = TypeText(dest_[size_t(d)].type);
+        s.name = d.name;
+        s.type = TypeText(d.type);
         s.operands = opt_.maps[k].operands;
         r_.columns.push_back(s);
     }
+    lanes_.resize(size_t(opt_.threads < 1 ? 1 : opt_.threads));
+    for (const MapSpec& m : opt_.maps)
+        guards_.push_back(lanes_.size() == 1 ? FrenchGuard{FrenchGuard::NEVER, 0} : GuardOf(m.operands, src_.columns()));
     sink_.begin(dest_);
 }
 
+/* The work areas of thread i, reading rows from `rows`; made on first use. */
+Lane& Run::lane(size_t i, Source* rows) {
+    if (lanes_[i]) return *lanes_[i];
+    auto l = std::make_unique<Lane>();
+    l->out.resize(dest_.size());
+    for (size_t k = 0; k < opt_.maps.size(); ++k) {
+        int d = mapDest_[k];
+        l->hosts.push_back(std::make_unique<MapHost>(rows, &l->out[size_t(d)], &dest_[size_t(d)]));
+        l->maps.push_back(std::make_unique<hostemu::ColumnMap>(exitFn_, Utf8ToUtf16(opt_.maps[k].operands), srcCols_,
+                                                               destCols_, d));
+        l->maps.back()->setHost(l->hosts.back().get());
+        std::string sw = SwitchColumnOperand(opt_.maps[k].operands);
+        for (size_t c = 0; c < src_.columns().size() && !sw.empty(); ++c)
+            if (NamesEqual(src_.columns()[c].name, sw)) l->hosts.back()->watchSwitch(c, opt_.strict);
+    }
+    l->stats.resize(opt_.maps.size());
+    std::lock_guard<std::mutex> hold(mutex_);
+    lanes_[i] = std::move(l);
+    return *lanes_[i];
+}
+
 /* Calls the exit for every mapped column of the current row; false drops the row. */
-bool Run::maskRow() {
+bool Run::maskRow(Lane& lane, Source& row) {
     bool keep = true;
-    for (size_t k = 0; k < maps_.size(); ++k) {
-        ColumnStats& s = r_.columns[k];
-        OutCell& cell = out_[size_t(mapDest_[k])];
+    for (size_t k = 0; k < lane.maps.size(); ++k) {
+        ColumnStats& s = lane.stats[k];
+        const std::string& name = r_.columns[k].name;
+        OutCell& cell = lane.out[size_t(mapDest_[k])];
         cell.isNull = true;
         ++s.read;
-        int16_t rc = maps_[k]->rowFast(nullptr, nullptr);
+        const FrenchGuard& g = guards_[k];
+        bool french = g.kind == FrenchGuard::ALWAYS ||
+                      (g.kind == FrenchGuard::BY_COLUMN && !row.isNull(g.column) && MayBeFrench(row.text(g.column)));
+        if (french) g_frenchRows.lock();
+        int16_t rc = lane.maps[k]->rowFast(nullptr, nullptr);
+        if (french) g_frenchRows.unlock();
+        if (lane.hosts[k]->stopped())
+            throw RunError("column " + name + ", " + row.where() + ": the switch value \"" +
+                           lane.hosts[k]->longSwitchExample() + "\" is not a two-letter country code (--strict)");
         if (rc == EXIT_DONE) {
             ++s.written;
             if (cell.isNull) ++s.nulls;
         } else if (rc == EXIT_SKIPPED) {
             ++s.skipped;
             if (opt_.onSkip == SkipPolicy::Fail)
-                throw RunError("column " + s.name + ", " + src_.where() + ": the exit skipped the row (--on-skip fail)");
+                throw RunError("column " + name + ", " + row.where() + ": the exit skipped the row (--on-skip fail)");
             if (opt_.onSkip == SkipPolicy::Drop || !dest_[size_t(mapDest_[k])].nullable) keep = false;
         } else {
-            std::string msg = "column " + s.name + ", " + src_.where() + ": ";
-            msg += rc == EXIT_ERROR ? MsgTextOf(maps_[k]->workArea())
+            std::string msg = "column " + name + ", " + row.where() + ": ";
+            msg += rc == EXIT_ERROR ? MsgTextOf(lane.maps[k]->workArea())
                                     : "the exit returned " + std::to_string(rc) + ", not 0, 1 or 2";
-            if (!hosts_[k]->refusal().empty()) msg += " (" + hosts_[k]->refusal() + ")";
+            if (!lane.hosts[k]->refusal().empty()) msg += " (" + lane.hosts[k]->refusal() + ")";
             throw RunError(msg);
         }
     }
     return keep;
 }
 
-void Run::showProgress(bool last) {
+/* The progress line: rows, rows per second, and the share done when the source knows it. */
+void Run::showProgress(bool last, double fraction) {
     if (!opt_.progress) return;
     auto now = std::chrono::steady_clock::now();
     if (last) {
@@ -246,47 +379,228 @@ void Run::showProgress(bool last) {
     if (now - start_ < std::chrono::seconds(1) || now - lastProgress_ < std::chrono::milliseconds(250)) return;
     lastProgress_ = now;
     progressShown_ = true;
-    std::fprintf(stderr, "\rztnid: %ld rows read, %ld written", r_.rowsRead, r_.rowsWritten);
+    double seconds = std::chrono::duration<double>(now - start_).count();
+    std::fprintf(stderr, "\rztnid: %ld rows read, %ld written, %.0f rows/s", r_.rowsRead, r_.rowsWritten,
+                 double(r_.rowsRead) / seconds);
+    if (fraction >= 0) std::fprintf(stderr, ", %.0f %% done", fraction > 1 ? 100.0 : fraction * 100);
+    std::fputs("\033[K", stderr);
     std::fflush(stderr);
 }
 
 void Run::copyRows() {
     start_ = lastProgress_ = std::chrono::steady_clock::now();
+    if (lanes_.size() == 1) copyOnOneThread();
+    else copyOnThreads();
+    showProgress(true, 0);
+}
+
+/* One thread: each row is masked and written as it is read, without copies. */
+void Run::copyOnOneThread() {
+    Lane& l = lane(0, &src_);
     while (src_.next()) {
         ++r_.rowsRead;
-        if (maskRow()) {
-            sink_.write(src_, out_);
+        if (maskRow(l, src_)) {
+            sink_.write(src_, l.out);
             ++r_.rowsWritten;
         } else {
             ++r_.rowsDropped;
         }
-        if (r_.rowsRead % PROGRESS_EVERY == 0) showProgress(false);
+        if (r_.rowsRead % PROGRESS_EVERY == 0) showProgress(false, opt_.progress ? src_.fractionRead() : -1);
     }
-    showProgress(true);
 }
 
-/* The end call of every column, also after an error; collects the counters and what
-** the exit logged for its end report. */
+/* Several threads: this one reads batches, the workers mask (and encode) them, the
+** writer writes them in order.  The first error in the order of the rows wins. */
+void Run::copyOnThreads() {
+    size_t n = lanes_.size();
+    slots_.resize(n * SLOTS_PER_THREAD);
+    for (Slot& s : slots_) s.rows = std::make_unique<Batch>(src_);
+    std::vector<std::thread> threads;
+    threads.emplace_back([this] { writeBatches(); });
+    for (size_t w = 0; w < n; ++w) threads.emplace_back([this, w] { maskBatches(w); });
+    readBatches();
+    for (std::thread& t : threads) t.join();
+    if (!writeError_.empty()) throw RunError(writeError_);
+    if (!readError_.empty()) throw RunError(readError_);
+}
+
+void Run::readBatches() {
+    for (long seq = 0;; ++seq) {
+        Slot& slot = slots_[size_t(seq) % slots_.size()];
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [&] { return slot.state == Slot::FREE || stop_; });
+            if (stop_) return;
+        }
+        bool more = true;
+        try {
+            slot.rows->clear();
+            while (slot.rows->rows() < BATCH_ROWS && slot.rows->bytes() < BATCH_BYTES && (more = src_.next()))
+                slot.rows->add();
+            if (opt_.progress) fraction_ = src_.fractionRead();
+        } catch (const std::exception& e) {
+            std::lock_guard<std::mutex> hold(mutex_);
+            readError_ = MessageOf(e);
+            endSeq_ = seq;
+            changed_.notify_all();
+            return;
+        }
+        std::lock_guard<std::mutex> hold(mutex_);
+        if (slot.rows->rows() > 0) {
+            slot.seq = seq;
+            slot.state = Slot::FILLED;
+        }
+        if (!more) endSeq_ = slot.rows->rows() > 0 ? seq + 1 : seq;
+        changed_.notify_all();
+        if (!more) return;
+    }
+}
+
+void Run::maskBatches(size_t worker) {
+    size_t n = lanes_.size();
+    for (long seq = long(worker);; seq += long(n)) {
+        Slot& slot = slots_[size_t(seq) % slots_.size()];
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [&] {
+                return (slot.state == Slot::FILLED && slot.seq == seq) || stop_ || seq >= endSeq_;
+            });
+            if (stop_ || !(slot.state == Slot::FILLED && slot.seq == seq)) return;
+        }
+        slot.error.clear();
+        slot.failedRow = SIZE_MAX;
+        try {
+            maskBatch(lane(worker, slot.rows.get()), slot);
+        } catch (const std::exception& e) {
+            slot.error = MessageOf(e);
+        }
+        std::lock_guard<std::mutex> hold(mutex_);
+        slot.state = Slot::DONE;
+        changed_.notify_all();
+    }
+}
+
+/* Masks the rows of a batch with one thread's work areas; a failing row ends the batch. */
+void Run::maskBatch(Lane& l, Slot& slot) {
+    Batch& rows = *slot.rows;
+    size_t n = rows.rows();
+    bool encode = sink_.encodes();
+    slot.encoded.clear();
+    slot.keep.assign(n, 0);
+    if (!encode && slot.mapped.size() < n) slot.mapped.resize(n);
+    for (auto& h : l.hosts) h->setSource(&rows); /* the exit's reads go to this batch */
+    for (size_t i = 0; i < n; ++i) {
+        rows.seek(i);
+        slot.failedRow = i;
+        if (!maskRow(l, rows)) continue;
+        slot.keep[i] = 1;
+        if (encode) sink_.encode(rows, l.out, slot.encoded);
+        else slot.mapped[i] = l.out;
+    }
+    slot.failedRow = SIZE_MAX;
+}
+
+void Run::writeBatches() {
+    try {
+        for (long seq = 0;; ++seq) {
+            Slot& slot = slots_[size_t(seq) % slots_.size()];
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [&] {
+                    return (slot.state == Slot::DONE && slot.seq == seq) || stop_ || seq >= endSeq_;
+                });
+                if (stop_ || !(slot.state == Slot::DONE && slot.seq == seq)) return;
+            }
+            Batch& rows = *slot.rows;
+            size_t n = slot.failedRow == SIZE_MAX ? rows.rows() : slot.failedRow + 1;
+            long kept = 0;
+            for (size_t i = 0; i < n; ++i) {
+                ++r_.rowsRead;
+                if (i == slot.failedRow) throw RunError(slot.error);
+                if (!slot.keep[i]) {
+                    ++r_.rowsDropped;
+                    continue;
+                }
+                ++r_.rowsWritten;
+                ++kept;
+                if (!sink_.encodes()) {
+                    rows.seek(i);
+                    sink_.write(rows, slot.mapped[i]);
+                }
+            }
+            if (!slot.error.empty()) throw RunError(slot.error);
+            if (sink_.encodes()) sink_.writeEncoded(slot.encoded, kept);
+            showProgress(false, fraction_);
+            std::lock_guard<std::mutex> hold(mutex_);
+            slot.state = Slot::FREE;
+            changed_.notify_all();
+        }
+    } catch (const std::exception& e) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        writeError_ = MessageOf(e);
+        stop_ = true;
+        changed_.notify_all();
+    }
+}
+
+/* The end call of every work area, also after an error; adds up the counters and
+** collects what the exit logged for its end reports. */
 void Run::endCalls() {
     if (ended_) return;
     ended_ = true;
-    showProgress(true);
+    showProgress(true, 0);
     std::string log = ExitLogPath();
-    for (size_t k = 0; k < maps_.size(); ++k) {
-        long before = FileSize(log);
-        maps_[k]->end();
-        ColumnStats& s = r_.columns[k];
-        s.endReport = ReadFrom(log, before);
-        const WORKAREA& wa = maps_[k]->workArea();
-        const int32_t counters[COUNTER_COUNT] = {wa.InvalidLengthCount,   wa.InvalidPartCount,
-                                                 wa.InvalidDataCount,     wa.NullInputCount,
-                                                 wa.ConversionErrorCount, wa.InvalidSeparatorCount};
-        for (int i = 0; i < COUNTER_COUNT; ++i) s.counters[i] = counters[i];
-        s.countriesInit = wa.CountriesInit;
+    std::vector<long> firstLongSwitch(r_.columns.size(), 0);
+    for (const std::unique_ptr<Lane>& l : lanes_) {
+        if (!l) continue;
+        for (size_t k = 0; k < l->maps.size(); ++k) {
+            long before = FileSize(log);
+            l->maps[k]->end();
+            ColumnStats& s = r_.columns[k];
+            s.endReport += ReadFrom(log, before);
+            const WORKAREA& wa = l->maps[k]->workArea();
+            long counters[COUNTER_COUNT];
+            CountersOf(wa, counters);
+            for (int i = 0; i < COUNTER_COUNT; ++i) s.counters[i] += counters[i];
+            if (s.workAreas++ == 0) s.countriesInit = wa.CountriesInit;
+            s.read += l->stats[k].read;
+            s.written += l->stats[k].written;
+            s.nulls += l->stats[k].nulls;
+            s.skipped += l->stats[k].skipped;
+            /* the example of a long switch value is the one of the earliest row */
+            const MapHost& h = *l->hosts[k];
+            if (h.longSwitchValues() > 0 && (s.longSwitchValues == 0 || h.longSwitchAt() < firstLongSwitch[k])) {
+                s.longSwitchExample = h.longSwitchExample();
+                firstLongSwitch[k] = h.longSwitchAt();
+            }
+            s.longSwitchValues += h.longSwitchValues();
+        }
     }
 }
 
 } // namespace
+
+hostemu::Column HostColumn(const std::string& name, ColumnType t, bool nullable) {
+    hostemu::Column c;
+    c.name = Utf8ToUtf16(name);
+    c.dataType = t.code;
+    c.length = t.length;
+    c.nullable = nullable;
+    return c;
+}
+
+std::string MsgTextOf(const WORKAREA& wa) {
+    size_t n = 0;
+    while (n < MSGTEXT_BYTES / 2 && wa.MsgText[n]) ++n;
+    return Utf16ToUtf8(std::u16string_view(wa.MsgText, n));
+}
+
+void CountersOf(const WORKAREA& wa, long out[COUNTER_COUNT]) {
+    const int32_t counters[COUNTER_COUNT] = {wa.InvalidLengthCount,   wa.InvalidPartCount,
+                                             wa.InvalidDataCount,     wa.NullInputCount,
+                                             wa.ConversionErrorCount, wa.InvalidSeparatorCount};
+    for (int i = 0; i < COUNTER_COUNT; ++i) out[i] = counters[i];
+}
 
 std::vector<DestColumn> PlanColumns(const std::vector<SourceColumn>& src, const std::vector<MapSpec>& maps,
                                     std::vector<int>* mapDest) {
@@ -381,8 +695,12 @@ std::string FormatSummary(const RunResult& r) {
                           "not counted", s.skipped - counted);
             o << line;
         }
+        if (s.longSwitchValues)
+            o << "    warning: " << s.longSwitchValues << " switch values longer than a two-letter code (e.g. \""
+              << s.longSwitchExample << "\"): the exit takes their first two letters as the country\n";
         if (!s.endReport.empty()) {
-            o << "    end report of the exit:\n";
+            if (s.workAreas > 1) o << "    end reports of the exit (one per work area, " << s.workAreas << " threads):\n";
+            else o << "    end report of the exit:\n";
             std::istringstream lines(s.endReport);
             for (std::string l; std::getline(lines, l);) o << "      " << l << "\n";
         }

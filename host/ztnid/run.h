@@ -5,6 +5,13 @@
 ** own work area, zero-filled before the first call and kept between calls, the packed
 ** records and callbacks, one call per row and the end call.  The exit is the shared
 ** library loaded from a path, called through its export only.
+**
+** With several threads the run works as a host running one session per thread: each
+** thread has its own work area for every mapped column.  The source is read on one
+** thread in batches of rows, dealt to the threads in turn, and the batches are written
+** in the order they were read, so the output is the same whatever the number of
+** threads.  The counters of the summary add up every work area's; every work area gets
+** its end call, and with status or debug each writes its own end report to the log.
 */
 #ifndef ZTNID_RUN_H
 #define ZTNID_RUN_H
@@ -38,6 +45,8 @@ struct RunOptions {
     SkipPolicy onSkip = SkipPolicy::Auto;
     bool progress = false;        /* a progress line on stderr for long runs */
     MapChecker checkMap;          /* may be empty */
+    int threads = 1;              /* worker threads, each with its own work areas */
+    bool strict = false;          /* a switch value longer than a country code stops the run */
 };
 
 /* The six counters of a column's work area, in the order of the exit's end report. */
@@ -53,8 +62,11 @@ struct ColumnStats {
     long nulls = 0;               /* of which NULL */
     long skipped = 0;             /* result 1 */
     long counters[COUNTER_COUNT] = {};
-    uint16_t countriesInit = 0;
-    std::string endReport;        /* lines the end call appended to the exit's log */
+    uint16_t countriesInit = 0;   /* of the first work area */
+    int workAreas = 0;            /* one per thread that masked rows */
+    std::string endReport;        /* lines the end calls appended to the exit's log */
+    long longSwitchValues = 0;    /* switch values longer than a two-letter code */
+    std::string longSwitchExample; /* the first of them in the order of the rows */
 };
 
 struct RunResult {
@@ -68,6 +80,15 @@ struct RunResult {
 ** UsageError. */
 std::vector<DestColumn> PlanColumns(const std::vector<SourceColumn>& src, const std::vector<MapSpec>& maps,
                                     std::vector<int>* mapDest);
+
+/* A column as the host declares it to the exit. */
+hostemu::Column HostColumn(const std::string& name, ColumnType t, bool nullable);
+
+/* The work area's first 50 characters of a failed call's message, as UTF-8. */
+std::string MsgTextOf(const WORKAREA& wa);
+
+/* The six counters of a work area, in the order of kCounterNames. */
+void CountersOf(const WORKAREA& wa, long out[COUNTER_COUNT]);
 
 /* Runs the whole copy; never throws. */
 RunResult RunMask(Source& src, Sink& sink, const RunOptions& opt);

@@ -69,19 +69,22 @@ std::string QuoteName(const std::string& name) {
 SqliteSource::SqliteSource(std::shared_ptr<SqliteDb> db, const std::string& table)
     : db_(std::move(db)), table_(table) {
     if (!db_->tableExists(table)) throw RunError(db_->path() + ": no table " + table);
-    /* Declared types and NOT NULL constraints, in column order. */
+    /* Declared types and NOT NULL constraints, in column order.  Generated columns
+    ** (hidden 2 and 3, which table_info leaves out) are read like the others, so their
+    ** values are copied; the hidden columns of a virtual table (1) are not. */
     sqlite3_stmt* info = nullptr;
-    std::string sql = "PRAGMA table_info(" + QuoteName(table) + ")";
+    std::string sql = "SELECT name, type, \"notnull\" FROM pragma_table_xinfo(?1) WHERE hidden <> 1 ORDER BY cid";
     if (sqlite3_prepare_v2(db_->handle(), sql.c_str(), -1, &info, nullptr) != SQLITE_OK) throw RunError(db_->error());
+    sqlite3_bind_text(info, 1, table.c_str(), -1, SQLITE_TRANSIENT);
     int rc;
     while ((rc = sqlite3_step(info)) == SQLITE_ROW) {
         SourceColumn c;
-        const unsigned char* name = sqlite3_column_text(info, 1);
-        const unsigned char* type = sqlite3_column_text(info, 2);
+        const unsigned char* name = sqlite3_column_text(info, 0);
+        const unsigned char* type = sqlite3_column_text(info, 1);
         c.name = name ? reinterpret_cast<const char*>(name) : "";
         c.declared = type ? reinterpret_cast<const char*>(type) : "";
         c.type = TypeOfDeclared(c.declared);
-        c.nullable = sqlite3_column_int(info, 3) == 0;
+        c.nullable = sqlite3_column_int(info, 2) == 0;
         columns_.push_back(c);
     }
     sqlite3_finalize(info);
@@ -139,6 +142,18 @@ std::string_view SqliteSource::text(size_t col) {
 }
 
 size_t SqliteSource::text16(size_t col, char16_t* out, size_t cap) { return Utf8IntoUtf16(text(col), out, cap); }
+
+double SqliteSource::fractionRead() {
+    if (rowCount_ < 0) {
+        rowCount_ = 0;
+        sqlite3_stmt* st = nullptr;
+        std::string sql = "SELECT count(*) FROM " + QuoteName(table_);
+        if (sqlite3_prepare_v2(db_->handle(), sql.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+            rowCount_ = sqlite3_column_int64(st, 0);
+        sqlite3_finalize(st);
+    }
+    return rowCount_ > 0 ? double(row_) / double(rowCount_) : -1;
+}
 
 /* Frees the private copies of the last row's values. */
 void SqliteSource::freeAside() {

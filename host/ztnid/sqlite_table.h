@@ -55,7 +55,9 @@ public:
     std::string_view text(size_t col) override;
     size_t text16(size_t col, char16_t* out, size_t cap) override;
     sqlite3_value* sqliteValue(size_t col) override;
-    std::string where() const override { return "row " + std::to_string(row_); }
+    const char* positionWord() const override { return "row"; }
+    long position() const override { return row_; }
+    double fractionRead() override;
 
 private:
     void freeAside();
@@ -63,7 +65,7 @@ private:
     std::shared_ptr<SqliteDb> db_;
     std::string table_;
     sqlite3_stmt* stmt_ = nullptr;
-    long row_ = 0;
+    long row_ = 0, rowCount_ = -1; /* counted when the progress line first asks */
     bool utf8_ = false;                 /* the database stores text as UTF-8 */
     std::vector<sqlite3_value*> aside_; /* private copies of this row's values, by column */
     std::vector<SourceColumn> columns_;

@@ -60,8 +60,13 @@ public:
     virtual size_t text16(size_t col, char16_t* out, size_t cap) = 0;
     /* The SQLite value of a column, when the source is an SQLite table. */
     virtual sqlite3_value* sqliteValue(size_t) { return nullptr; }
-    /* Where the current row is, for messages ("line 12", "row 12"). */
-    virtual std::string where() const = 0;
+    /* Where the current row is, for messages ("line 12", "row 12"): a word and a number. */
+    virtual const char* positionWord() const = 0;
+    virtual long position() const = 0;
+    std::string where() const { return std::string(positionWord()) + " " + std::to_string(position()); }
+    /* The share of the input read so far (0 to 1), or a negative number when unknown;
+    ** asked only for the progress line. */
+    virtual double fractionRead() { return -1; }
 };
 
 class Sink {
@@ -70,6 +75,12 @@ public:
     virtual void begin(const std::vector<DestColumn>& cols) = 0;
     /* One destination row: copied columns from src, mapped ones from mapped[i]. */
     virtual void write(Source& src, const std::vector<OutCell>& mapped) = 0;
+    /* A sink that writes a byte stream (CSV, a COPY) lets the worker threads of a run
+    ** encode rows: encode appends one row to out and touches nothing else of the sink;
+    ** writeEncoded then writes encoded rows, in order, from one thread. */
+    virtual bool encodes() const { return false; }
+    virtual void encode(Source&, const std::vector<OutCell>&, std::string&) const {}
+    virtual void writeEncoded(std::string_view /*bytes*/, long /*rows*/) {}
     /* Makes the output final (rename, commit).  Throws RunError. */
     virtual void commit() = 0;
     /* Leaves no output behind (removes the file, rolls back). */

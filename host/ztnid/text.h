@@ -23,6 +23,11 @@ size_t Utf8IntoUtf16(std::string_view s, char16_t* out, size_t cap);
 /* Number of 16-bit units the UTF-8 text s converts to. */
 size_t Utf16Length(std::string_view s);
 
+/* A value fit to be shown: every character but the first and last two (one of each for
+** five to seven characters, none below) becomes "*", so "185057511234529" gives
+** "18***********29". */
+std::string Redact(std::string_view value);
+
 } // namespace ztnid
 
 #endif

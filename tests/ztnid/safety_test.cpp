@@ -237,3 +237,32 @@ TEST_F(Safety, SetUpErrorsStopTheRunBeforeAnyRowAndIgnoredOperandsAreNamed) {
     EXPECT_FALSE(FileExists(dir / "out.csv"));
     EXPECT_EQ(Query(db, "SELECT count(*) FROM sqlite_master WHERE name = 't'"), (Rows{{"0"}}));
 }
+
+/* ------------------------------------------------------------------ generated columns, switch values */
+
+TEST_F(Safety, GeneratedColumnsAreCopiedAndLongSwitchValuesNamed) {
+    const std::string db = dir / "g.db";
+    Exec(db, "CREATE TABLE g (id INTEGER, nid TEXT, up TEXT AS (upper(nid)), twice INT AS (id * 2) STORED);"
+             "INSERT INTO g (id, nid) VALUES (1, 'x');");
+    WriteFile(dir / "sw.csv", "id,country,nid\n1,ESX,1234567L\n2,ES ,1234567L\n");
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        std::string text; /* in standard output or error */
+    };
+    const Case cases[] = {
+        {"generated columns", {"--db", db, "--from", "g"}, 0, "id,nid,up,twice\n1,x,X,2\n"},
+        {"a three-letter switch value", {dir / "sw.csv", "--map", "nid=switch=country"}, 0,
+         "1 switch values longer than a two-letter code (e.g. \"ESX\")"},
+        {"the same with --strict", {dir / "sw.csv", "--strict", "--map", "nid=switch=country"}, 2,
+         "line 2: the switch value \"ESX\" is not a two-letter country code"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"mask"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Outcome o = RunZtnid(args);
+        EXPECT_EQ(o.status, c.status) << c.name << "\n" << o.err;
+        EXPECT_TRUE(Contains(o.out + o.err, c.text)) << c.name << "\n" << o.out << o.err;
+    }
+}

@@ -1,0 +1,53 @@
+/*
+** batch.cpp - rows copied out of a source, for the worker threads of a run.
+*/
+#include "host/ztnid/batch.h"
+
+#include <sqlite3.h>
+
+#include "host/ztnid/text.h"
+
+namespace ztnid {
+
+Batch::Batch(Source& origin) : origin_(origin), width_(origin.columns().size()), word_(origin.positionWord()) {}
+
+Batch::~Batch() { clear(); }
+
+void Batch::clear() {
+    for (sqlite3_value* v : values_) sqlite3_value_free(v);
+    values_.clear();
+    bytes_.clear();
+    cells_.clear();
+    positions_.clear();
+    row_ = 0;
+}
+
+void Batch::add() {
+    if (positions_.empty()) sqlite_ = width_ > 0 && origin_.sqliteValue(0) != nullptr;
+    for (size_t c = 0; c < width_; ++c) {
+        bool isNull = origin_.isNull(c);
+        std::string_view t = isNull ? std::string_view() : origin_.text(c);
+        cells_.push_back(Cell{bytes_.size(), t.size(), isNull});
+        bytes_.append(t);
+        /* An SQLite value is copied as stored, for a sink that keeps its type. */
+        if (sqlite_) {
+            sqlite3_value* v = sqlite3_value_dup(origin_.sqliteValue(c));
+            if (!v) throw RunError("out of memory copying a row");
+            values_.push_back(v);
+        }
+    }
+    positions_.push_back(origin_.position());
+}
+
+void Batch::seek(size_t row) { row_ = row; }
+
+std::string_view Batch::text(size_t col) {
+    const Cell& c = cell(col);
+    return std::string_view(bytes_.data() + c.offset, c.length);
+}
+
+size_t Batch::text16(size_t col, char16_t* out, size_t cap) { return Utf8IntoUtf16(text(col), out, cap); }
+
+sqlite3_value* Batch::sqliteValue(size_t col) { return sqlite_ ? values_[row_ * width_ + col] : nullptr; }
+
+} // namespace ztnid
