@@ -25,6 +25,7 @@
 #include "host/ztnid/exit_lib.h"
 #include "host/ztnid/explain.h"
 #include "host/ztnid/output_file.h"
+#include "host/ztnid/pg_table.h"
 #include "host/ztnid/run.h"
 #include "host/ztnid/sqlite_table.h"
 
@@ -48,7 +49,7 @@ int DefaultJobs() {
 }
 
 struct MaskArgs {
-    std::string input, output, db, from, to, exitPath, delimiter = ",", onSkip = "auto";
+    std::string input, output, db, from, to, fromPg, toPg, exitPath, delimiter = ",", onSkip = "auto";
     std::vector<std::string> maps, sourceTypes;
     bool replace = false, append = false, emptyIsBlank = false, crlf = false, quiet = false, strict = false;
     size_t maxRecordBytes = DEFAULT_MAX_RECORD_BYTES;
@@ -59,19 +60,28 @@ struct ExplainArgs {
     std::string operands, src = "VARCHAR(255)", dest = "VARCHAR(255)";
 };
 
+/* Whether the input, the output is an SQLite table of --db. */
+bool SqliteIn(const MaskArgs& a) { return !a.from.empty() && a.fromPg.empty(); }
+bool SqliteOut(const MaskArgs& a) { return !a.to.empty() && a.toPg.empty(); }
+
 /* Checks the combination of options; throws UsageError. */
 void CheckMaskArgs(const MaskArgs& a) {
     if (a.input.empty() == a.from.empty()) throw UsageError("give either an input CSV file or --from TABLE");
-    if ((!a.from.empty() || !a.to.empty()) && a.db.empty()) throw UsageError("--from and --to need --db FILE");
-    if (!a.db.empty() && a.from.empty() && a.to.empty()) throw UsageError("--db needs --from or --to");
+    if (!a.from.empty() && a.db.empty() && a.fromPg.empty())
+        throw UsageError("--from needs --db FILE or --from-pg CONNINFO");
+    if (!a.to.empty() && a.db.empty() && a.toPg.empty()) throw UsageError("--to needs --db FILE or --to-pg CONNINFO");
+    if (!a.fromPg.empty() && a.from.empty()) throw UsageError("--from-pg needs --from TABLE");
+    if (!a.toPg.empty() && a.to.empty()) throw UsageError("--to-pg needs --to TABLE");
+    if (!a.db.empty() && !SqliteIn(a) && !SqliteOut(a)) throw UsageError("--db needs --from or --to");
     if (!a.to.empty() && !a.output.empty()) throw UsageError("give either --output or --to, not both");
     if ((a.replace || a.append) && a.to.empty()) throw UsageError("--replace and --append need --to TABLE");
     if (a.replace && a.append) throw UsageError("give either --replace or --append, not both");
-    if (!a.from.empty() && NamesEqual(a.from, a.to)) throw UsageError("--from and --to name the same table");
+    if (!a.from.empty() && NamesEqual(a.from, a.to) && (SqliteIn(a) ? SqliteOut(a) : a.fromPg == a.toPg))
+        throw UsageError("--from and --to name the same table");
     if (a.delimiter.size() != 1 || a.delimiter == "\"" || a.delimiter == "\n" || a.delimiter == "\r")
         throw UsageError("--delimiter must be one character other than a quote or a line break");
     if (!a.from.empty() && (!a.sourceTypes.empty() || a.emptyIsBlank))
-        throw UsageError("--source-type and --empty-is-blank apply to CSV input only (SQLite columns keep their "
+        throw UsageError("--source-type and --empty-is-blank apply to CSV input only (table columns keep their "
                          "declared types)");
 }
 
@@ -83,9 +93,9 @@ void RefuseOutputsThatAreInputs(const MaskArgs& a) {
     if (!a.input.empty() && (a.input == "-" ? IdOfDescriptor(STDIN_FILENO, "standard input", &id)
                                             : IdOfPath(a.input, "the input file " + a.input, &id)))
         in.push_back(id);
-    if (!a.from.empty() && a.to.empty() && IdOfPath(a.db, "the database " + a.db, &id)) in.push_back(id);
+    if (SqliteIn(a) && !SqliteOut(a) && IdOfPath(a.db, "the database " + a.db, &id)) in.push_back(id);
     if (!a.to.empty()) {
-        if (IdOfPath(a.db, "the database " + a.db, &id)) out.push_back(id);
+        if (SqliteOut(a) && IdOfPath(a.db, "the database " + a.db, &id)) out.push_back(id);
     } else if (a.output.empty() || a.output == "-") {
         if (IdOfDescriptor(STDOUT_FILENO, "standard output", &id)) out.push_back(id);
     } else if (IdOfPath(a.output, "the output " + a.output, &id)) {
@@ -136,8 +146,11 @@ int RunMaskCommand(const MaskArgs& a) {
     std::unique_ptr<Sink> sink;
     try {
         RefuseOutputsThatAreInputs(a);
-        if (!a.db.empty()) db = std::make_shared<SqliteDb>(a.db, a.from.empty());
-        if (!a.from.empty()) {
+        if (!a.db.empty()) db = std::make_shared<SqliteDb>(a.db, !SqliteIn(a));
+        TableMode mode = a.replace ? TableMode::Replace : a.append ? TableMode::Append : TableMode::Create;
+        if (!a.fromPg.empty()) {
+            src = std::make_unique<PgSource>(a.fromPg, a.from);
+        } else if (!a.from.empty()) {
             src = std::make_unique<SqliteSource>(db, a.from);
         } else {
             auto csv = std::make_unique<CsvSource>(a.input, delim, a.emptyIsBlank, a.maxRecordBytes);
@@ -150,10 +163,10 @@ int RunMaskCommand(const MaskArgs& a) {
             }
             src = std::move(csv);
         }
-        if (!a.to.empty())
-            sink = std::make_unique<SqliteSink>(db, a.to, a.replace  ? TableMode::Replace
-                                                          : a.append ? TableMode::Append
-                                                                     : TableMode::Create);
+        if (!a.toPg.empty())
+            sink = std::make_unique<PgSink>(a.toPg, a.to, mode);
+        else if (!a.to.empty())
+            sink = std::make_unique<SqliteSink>(db, a.to, mode);
         else
             sink = std::make_unique<CsvSink>(a.output.empty() ? "-" : a.output, delim, a.crlf);
     } catch (const RunError& e) {
@@ -181,8 +194,18 @@ int main(int argc, char** argv) {
     mask->add_option("--map", m.maps, kMapHelp)->allow_extra_args(false)->type_name("MAP");
     mask->add_option("-o,--output", m.output, "CSV file to write (default: standard output)")->type_name("FILE");
     mask->add_option("--db", m.db, "SQLite database of --from and --to")->type_name("FILE");
-    mask->add_option("--from", m.from, "Source table in --db (instead of an input CSV file)")->type_name("TABLE");
-    mask->add_option("--to", m.to, "Destination table in --db (instead of CSV output), written in one transaction")
+    mask->add_option("--from-pg", m.fromPg,
+                     "PostgreSQL database of --from (libpq connection string or URI; PG* variables and ~/.pgpass "
+                     "apply)")
+        ->type_name("CONNINFO");
+    mask->add_option("--to-pg", m.toPg, "PostgreSQL database of --to (as --from-pg; may be another server)")
+        ->type_name("CONNINFO");
+    mask->add_option("--from", m.from,
+                     "Source table in --db or --from-pg (instead of an input CSV file); PostgreSQL: SQL syntax, "
+                     "SCHEMA.TABLE, \"Quoted Name\"")
+        ->type_name("TABLE");
+    mask->add_option("--to", m.to, "Destination table in --db or --to-pg (instead of CSV output), written in one "
+                                   "transaction")
         ->type_name("TABLE");
     mask->add_flag("--replace", m.replace, "Drop and create the destination table when it exists");
     mask->add_flag("--append", m.append, "Insert into the destination table when it exists");
