@@ -92,14 +92,14 @@ ColumnType ExitTypeOf(const std::string& typname, long typmod) {
     return t;
 }
 
-/* A declared type for an SQLite table: the exit's name for the string types, PostgreSQL's
-** own name where SQLite takes it as a type name, else TEXT. */
-std::string DeclaredFor(const std::string& typname, ColumnType t, const std::string& pgType) {
+/* A declared type for an SQLite table that keeps the values as PostgreSQL wrote them:
+** the exit's names for the string types, INTEGER for the integer types, and TEXT for
+** everything else (other names would give SQLite's numeric affinity, which turns
+** 12.50 into 12.5). */
+std::string DeclaredFor(const std::string& typname, ColumnType t) {
     if (typname == "varchar" || typname == "bpchar") return TypeText(t);
-    if (typname == "text") return "TEXT";
-    for (char c : pgType)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && !std::strchr(" _(),", c)) return "TEXT";
-    return pgType;
+    if (typname == "int2" || typname == "int4" || typname == "int8") return "INTEGER";
+    return "TEXT";
 }
 
 } // namespace
@@ -167,7 +167,7 @@ PgSource::PgSource(const std::string& conninfo, const std::string& table)
         s.name = c[0];
         s.type = ExitTypeOf(c[1], std::atol(c[2].c_str()));
         s.pgType = c[3];
-        s.declared = DeclaredFor(c[1], s.type, c[3]);
+        s.declared = DeclaredFor(c[1], s.type);
         s.nullable = c[4] != "t";
         select += (columns_.empty() ? "" : ", ") + conn_->quote(s.name);
         columns_.push_back(s);
@@ -317,7 +317,9 @@ void PgSink::begin(const std::vector<DestColumn>& cols) {
     }
     std::string copy = "COPY " + quoted + " (";
     for (size_t i = 0; i < cols_.size(); ++i) copy += (i ? ", " : "") + conn_->quote(cols_[i].name);
-    Result r(PQexec(conn_->handle(), (copy + ") FROM STDIN").c_str()));
+    /* A table made in this transaction can take its rows already frozen. */
+    copy += exists && mode_ == TableMode::Append ? ") FROM STDIN" : ") FROM STDIN WITH (FREEZE)";
+    Result r(PQexec(conn_->handle(), copy.c_str()));
     if (!r || PQresultStatus(r.get()) != PGRES_COPY_IN)
         throw RunError("PostgreSQL: " + (r ? OneLine(PQresultErrorMessage(r.get())) : conn_->error()));
     copying_ = true;

@@ -14,7 +14,10 @@
 **
 ** Types: varchar(n) is VARCHAR(n) to the exit, char(n) (bpchar) CHAR(n), and text, a
 ** varchar without length and any other type VARCHAR(255), as a CSV column.  Copied
-** columns keep their type in a PostgreSQL destination and travel as their text form.
+** columns travel as their text form and keep their type in a PostgreSQL destination;
+** in an SQLite one the string types keep the exit's names, the integer types become
+** INTEGER and the others TEXT, so that no value changes on the way.  Columns of other
+** sources become text in PostgreSQL, except those declared CHAR(n), VARCHAR(n)...
 */
 #ifndef ZTNID_PG_TABLE_H
 #define ZTNID_PG_TABLE_H
