@@ -8,7 +8,10 @@
 ** work alone; BM_ExitAlone calls the exit in process through the host records for the
 ** same values, with a host that hands them over from memory.  rows_per_cpu_s counts the
 ** processor time of the ztnid process, which a busy machine disturbs less than the wall
-** time.
+** time.  BM_ZtnidScan runs `ztnid scan --rows all` on a million-row file of eight
+** columns (id, name, country, nid of every country and layout, phone, date, a 15-digit
+** order number that the exit is asked about as a French number, postcode), the
+** national numbers drawn by the exit itself.
 */
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -107,6 +110,67 @@ BENCHMARK(BM_ZtnidCsvToCsv)->Unit(benchmark::kMillisecond)->UseRealTime()->Itera
 
 void BM_ZtnidCsvCopy(benchmark::State& state) { RunProgram(state, {}); }
 BENCHMARK(BM_ZtnidCsvCopy)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+/* 1024 valid numbers of each country and layout, drawn by the exit's random method. */
+std::vector<std::pair<std::string, std::string>> DrawNumbers() {
+    static const char* const kFormats[][2] = {
+        {"FR", "5X2C8X"}, {"FR", "5X2C6X-2X"}, {"IT", "16X"},    {"IT", "3X 3X 5X 5X"},
+        {"ES", "8X"},     {"ES", "7X-1X"},     {"UK", "2C6X1C"}, {"UK", "2C 2X 2X 2X 1C"},
+    };
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& f : kFormats) {
+        std::string ops = std::string("switch=\"") + f[0] + ",method=random,format=(" + f[0] + "=" + f[1] + ")";
+        hostemu::ColumnMap map(&KLOColMapWExit, std::u16string(ops.begin(), ops.end()), {{u"nid", 2, 255}},
+                               {{u"nid", 2, 255}});
+        for (int i = 0; i < 1024; ++i) {
+            std::u16string v = map.row().put;
+            out.emplace_back(f[0], std::string(v.begin(), v.end()));
+        }
+    }
+    return out;
+}
+
+/* The eight-column input of the scan, made once. */
+const std::string& ScanInputFile() {
+    static std::string path;
+    if (!path.empty()) return path;
+    const char* tmp = std::getenv("TMPDIR");
+    path = std::string(tmp && *tmp ? tmp : "/tmp") + "/ztnid_bench_scan_1m.csv";
+    if (std::filesystem::exists(path)) return path;
+    static const char* kNames[] = {"José García", "Ægir Łukasz", "\"Smith, Jo\"", "王明", "Zoë"};
+    auto numbers = DrawNumbers();
+    std::string tmpPath = path + ".part";
+    FILE* f = std::fopen(tmpPath.c_str(), "wb");
+    std::fputs("id,name,country,nid,phone,birth_date,order_no,postcode\n", f);
+    for (uint64_t i = 1; i <= ROWS; ++i) {
+        uint64_t h = i * 2654435761u;
+        const auto& n = numbers[h % numbers.size()];
+        std::fprintf(f, "%llu,%s,%s,%s,+33 6 %02llu %02llu %02llu %02llu,19%02llu-%02llu-%02llu,1%014llu,%05llu\n",
+                     static_cast<unsigned long long>(i), kNames[i % 5], n.first.c_str(), n.second.c_str(),
+                     (unsigned long long)(h % 100), (unsigned long long)(h / 100 % 100), (unsigned long long)(i % 100),
+                     (unsigned long long)(h / 7 % 100), (unsigned long long)(h % 100), (unsigned long long)(1 + i % 12),
+                     (unsigned long long)(1 + h % 28), (unsigned long long)(h * i % 100000000000000ull),
+                     (unsigned long long)(h % 100000));
+    }
+    std::fclose(f);
+    std::filesystem::rename(tmpPath, path);
+    return path;
+}
+
+void BM_ZtnidScan(benchmark::State& state) {
+    std::vector<std::string> args{"scan", ScanInputFile(), "--rows", "all"};
+    double cpu = 0;
+    for (auto _ : state) {
+        int status = RunZtnid(args, &cpu);
+        if (status != 0) {
+            state.SkipWithError(("ztnid scan ended with status " + std::to_string(status)).c_str());
+            break;
+        }
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * ROWS);
+    if (cpu > 0) state.counters["cpu_s_per_scan"] = cpu / double(state.iterations());
+}
+BENCHMARK(BM_ZtnidScan)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 /* A host whose rows are already 16-bit strings in memory. */
 class MemoryHost : public hostemu::RowHost {

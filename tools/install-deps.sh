@@ -13,9 +13,9 @@
 # This is the project's only list of packages: a new dependency goes in its job here.
 set -eu
 
-# The exit and ztnid: compiler, build tools, CLI11 and SQLite (sqlite3 shows the demo's
-# table), libpq and OpenSSL for the hosts that use them.
-demo="g++ cmake ninja-build pkg-config libcli11-dev libsqlite3-dev sqlite3 libpq-dev libssl-dev"
+# The exit and ztnid: compiler, build tools, CLI11, SQLite (sqlite3 shows the demo's
+# table) and nlohmann JSON (ztnid scan --json), libpq and OpenSSL for the hosts that use them.
+demo="g++ cmake ninja-build pkg-config libcli11-dev libsqlite3-dev nlohmann-json3-dev sqlite3 libpq-dev libssl-dev"
 # Tests and benchmarks; clang and libFuzzer for the fuzzers; mingw-w64 and wine for the
 # Windows DLL and its tests (googletest also gives the sources the cross build compiles);
 # a PostgreSQL server for the tests that start a throwaway cluster.

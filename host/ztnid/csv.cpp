@@ -46,7 +46,7 @@ CsvSource::CsvSource(FILE* stream, std::string name, char delimiter, bool emptyI
 
 /* Reads the header row: the column names, each once (compared ignoring case). */
 void CsvSource::readHeader() {
-    buf_.resize(BLOCK_BYTES);
+    buf_.resize(maxRecord_ < size_t(BLOCK_BYTES) ? maxRecord_ + 1 : size_t(BLOCK_BYTES));
     readMore();
     refuseTextNotUtf8();
     if (end_ >= 3 && std::memcmp(buf_.data(), "\xEF\xBB\xBF", 3) == 0) begin_ = 3; /* byte order mark */
@@ -255,6 +255,12 @@ size_t CsvSource::text16(size_t col, char16_t* out, size_t cap) { return Utf8Int
 
 /* ------------------------------------------------------------------ sink */
 
+/* True when text at the start of a file would be read as a byte order mark (UTF-8, or
+** the UTF-16 one that is refused): the first name of a header is then quoted. */
+static bool LooksLikeAMark(std::string_view v) {
+    return v.substr(0, 3) == "\xEF\xBB\xBF" || v.substr(0, 2) == "\xFF\xFE" || v.substr(0, 2) == "\xFE\xFF";
+}
+
 CsvSink::CsvSink(std::string path, char delimiter, bool crlf)
     : path_(std::move(path)), delim_(delimiter), eol_(crlf ? "\r\n" : "\n") {
     for (unsigned char c : {static_cast<unsigned char>(delimiter), static_cast<unsigned char>('"'),
@@ -273,16 +279,17 @@ void CsvSink::begin(const std::vector<DestColumn>& cols) {
         output_ = std::make_unique<OutputFile>(path_);
         file_ = output_->open();
     }
-    for (size_t i = 0; i < cols_.size(); ++i) field(out_, cols_[i].name, false, i == 0);
+    for (size_t i = 0; i < cols_.size(); ++i)
+        field(out_, cols_[i].name, false, i == 0, i == 0 && LooksLikeAMark(cols_[i].name));
     out_ += eol_;
 }
 
-/* Appends one field, quoted when it holds a delimiter, a quote or a line break; an
-** empty string is written "" and NULL as nothing. */
-void CsvSink::field(std::string& out, std::string_view v, bool isNull, bool first) const {
+/* Appends one field, quoted when it holds a delimiter, a quote or a line break (or
+** when asked); an empty string is written "" and NULL as nothing. */
+void CsvSink::field(std::string& out, std::string_view v, bool isNull, bool first, bool quoted) const {
     if (!first) out += delim_;
     if (isNull) return;
-    bool quote = v.empty();
+    bool quote = quoted || v.empty();
     for (size_t i = 0; i < v.size() && !quote; ++i) quote = special_[static_cast<unsigned char>(v[i])];
     if (!quote) {
         out.append(v);

@@ -96,7 +96,7 @@ public:
     long rowsKept() const override { return !output_ || committed_ ? rowsFlushed_ : 0; }
 
 private:
-    void field(std::string& out, std::string_view v, bool isNull, bool first) const;
+    void field(std::string& out, std::string_view v, bool isNull, bool first, bool quoted = false) const;
     void flush();
 
     std::string path_;

@@ -2,12 +2,15 @@
 ** main.cpp - the ztnid command line.
 **
 **   ztnid mask [options] [INPUT.csv]     copy a table, masking mapped columns
+**   ztnid scan [options] [INPUT.csv]     find the columns that hold national numbers
 **   ztnid explain [options] 'OPERANDS'   show what the exit makes of an operand string
 **
-** Exit status: 0 every row written, 1 some rows skipped by the exit, 2 error.
+** Exit status: 0 every row written (scan: numbers found), 1 some rows skipped by the
+** exit (scan: none found), 2 error.
 */
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -22,11 +25,13 @@
 
 #include "host/emul/utf.h"
 #include "host/ztnid/csv.h"
+#include "host/ztnid/dry_run.h"
 #include "host/ztnid/exit_lib.h"
 #include "host/ztnid/explain.h"
 #include "host/ztnid/output_file.h"
 #include "host/ztnid/pg_table.h"
 #include "host/ztnid/run.h"
+#include "host/ztnid/scan.h"
 #include "host/ztnid/sqlite_table.h"
 
 using namespace ztnid;
@@ -52,6 +57,16 @@ struct MaskArgs {
     std::string input, output, db, from, to, fromPg, toPg, exitPath, delimiter = ",", onSkip = "auto";
     std::vector<std::string> maps, sourceTypes;
     bool replace = false, append = false, emptyIsBlank = false, crlf = false, quiet = false, strict = false;
+    bool dryRun = false;
+    size_t maxRecordBytes = DEFAULT_MAX_RECORD_BYTES;
+    int jobs = DefaultJobs();
+    size_t preview = 5;
+};
+
+struct ScanArgs {
+    std::string input, db, from, exitPath, delimiter = ",", rows = "100000";
+    std::vector<std::string> sourceTypes;
+    bool emptyIsBlank = false, json = false;
     size_t maxRecordBytes = DEFAULT_MAX_RECORD_BYTES;
     int jobs = DefaultJobs();
 };
@@ -126,6 +141,34 @@ void CheckMap(const MaskArgs& a, const MapSpec& m, const std::vector<hostemu::Co
         for (const std::string& w : c.warnings) std::cerr << "ztnid: warning: " << column << ": " << w << "\n";
 }
 
+/* The table rows are read from: the table `from` of db, or the CSV file `input` with
+** its declared column types.  Throws RunError or UsageError. */
+std::unique_ptr<Source> OpenSource(const std::string& input, const std::string& from, const std::string& fromPg,
+                                   std::shared_ptr<SqliteDb> db, char delim, bool emptyIsBlank, size_t maxRecordBytes,
+                                   const std::vector<std::string>& sourceTypes) {
+    if (!fromPg.empty()) return std::make_unique<PgSource>(fromPg, from);
+    if (!from.empty()) return std::make_unique<SqliteSource>(db, from);
+    auto csv = std::make_unique<CsvSource>(input, delim, emptyIsBlank, maxRecordBytes);
+    for (const std::string& t : sourceTypes) {
+        SourceTypeSpec s = ParseSourceTypeSpec(t);
+        size_t i = 0;
+        while (i < csv->columns().size() && !NamesEqual(csv->columns()[i].name, s.column)) ++i;
+        if (i == csv->columns().size()) throw UsageError("--source-type: no column " + s.column + " in " + input);
+        csv->setType(i, s.type);
+    }
+    return csv;
+}
+
+/* A dry run opens the database only when it exists (never creating it), and refuses
+** what the real run would refuse about the destination table. */
+std::shared_ptr<SqliteDb> OpenDryRunDb(const MaskArgs& a) {
+    if (a.db.empty() || (!SqliteIn(a) && access(a.db.c_str(), F_OK) != 0)) return nullptr;
+    auto db = std::make_shared<SqliteDb>(a.db, false);
+    if (SqliteOut(a) && !a.replace && !a.append && db->tableExists(a.to))
+        throw RunError(a.db + ": table " + a.to + " exists (use --replace or --append)");
+    return db;
+}
+
 int RunMaskCommand(const MaskArgs& a) {
     CheckMaskArgs(a);
     RunOptions opt;
@@ -144,38 +187,64 @@ int RunMaskCommand(const MaskArgs& a) {
     std::shared_ptr<SqliteDb> db;
     std::unique_ptr<Source> src;
     std::unique_ptr<Sink> sink;
+    DryRunSink* dry = nullptr;
     try {
-        RefuseOutputsThatAreInputs(a);
-        if (!a.db.empty()) db = std::make_shared<SqliteDb>(a.db, !SqliteIn(a));
-        TableMode mode = a.replace ? TableMode::Replace : a.append ? TableMode::Append : TableMode::Create;
-        if (!a.fromPg.empty()) {
-            src = std::make_unique<PgSource>(a.fromPg, a.from);
-        } else if (!a.from.empty()) {
-            src = std::make_unique<SqliteSource>(db, a.from);
+        if (a.dryRun) {
+            db = OpenDryRunDb(a);
         } else {
-            auto csv = std::make_unique<CsvSource>(a.input, delim, a.emptyIsBlank, a.maxRecordBytes);
-            for (const std::string& t : a.sourceTypes) {
-                SourceTypeSpec s = ParseSourceTypeSpec(t);
-                size_t i = 0;
-                while (i < csv->columns().size() && !NamesEqual(csv->columns()[i].name, s.column)) ++i;
-                if (i == csv->columns().size()) throw UsageError("--source-type: no column " + s.column + " in " + a.input);
-                csv->setType(i, s.type);
-            }
-            src = std::move(csv);
+            RefuseOutputsThatAreInputs(a);
+            if (!a.db.empty()) db = std::make_shared<SqliteDb>(a.db, !SqliteIn(a));
         }
-        if (!a.toPg.empty())
+        TableMode mode = a.replace ? TableMode::Replace : a.append ? TableMode::Append : TableMode::Create;
+        src = OpenSource(a.input, a.from, a.fromPg, db, delim, a.emptyIsBlank, a.maxRecordBytes, a.sourceTypes);
+        if (a.dryRun) {
+            auto d = std::make_unique<DryRunSink>(src->columns(), opt.maps, a.preview);
+            dry = d.get();
+            sink = std::move(d);
+        } else if (!a.toPg.empty()) {
             sink = std::make_unique<PgSink>(a.toPg, a.to, mode);
-        else if (!a.to.empty())
+        } else if (!a.to.empty()) {
             sink = std::make_unique<SqliteSink>(db, a.to, mode);
-        else
+        } else {
             sink = std::make_unique<CsvSink>(a.output.empty() ? "-" : a.output, delim, a.crlf);
+        }
     } catch (const RunError& e) {
         std::cerr << "ztnid: error: " << e.what() << "\n";
         return STATUS_ERROR;
     }
     RunResult r = RunMask(*src, *sink, opt);
-    if (!a.quiet || r.status == STATUS_ERROR) std::cerr << FormatSummary(r);
+    if (dry && r.status != STATUS_ERROR) std::cout << dry->preview() << "\n";
+    if (!a.quiet || r.status == STATUS_ERROR) (dry ? std::cout : std::cerr) << FormatSummary(r);
     return r.status;
+}
+
+int RunScanCommand(const ScanArgs& a) {
+    if (a.input.empty() == a.from.empty()) throw UsageError("give either an input CSV file or --from TABLE");
+    if (a.from.empty() != a.db.empty()) throw UsageError("--from and --db go together");
+    if (a.delimiter.size() != 1 || a.delimiter == "\"" || a.delimiter == "\n" || a.delimiter == "\r")
+        throw UsageError("--delimiter must be one character other than a quote or a line break");
+    ScanOptions opt;
+    opt.exitPath = ChooseExitPath(a.exitPath);
+    opt.sourceName = a.from.empty() ? a.input : a.db + ", table " + a.from;
+    opt.rowLimit = -1;
+    if (a.rows != "all") {
+        char* end = nullptr;
+        errno = 0;
+        long n = std::strtol(a.rows.c_str(), &end, 10);
+        if (a.rows.empty() || *end || errno || n <= 0) throw UsageError("--rows takes a positive number or all");
+        opt.rowLimit = n;
+    }
+    try {
+        std::shared_ptr<SqliteDb> db = a.db.empty() ? nullptr : std::make_shared<SqliteDb>(a.db, false);
+        std::unique_ptr<Source> src =
+            OpenSource(a.input, a.from, "", db, a.delimiter[0], a.emptyIsBlank, a.maxRecordBytes, a.sourceTypes);
+        ScanReport r = ScanTable(*src, opt);
+        std::cout << (a.json ? FormatScanJson(r) : FormatScanText(r));
+        return r.status();
+    } catch (const RunError& e) {
+        std::cerr << "ztnid: error: " << e.what() << "\n";
+        return STATUS_ERROR;
+    }
 }
 
 } // namespace
@@ -237,8 +306,38 @@ int main(int argc, char** argv) {
     mask->add_flag("--strict", m.strict,
                    "Stop (status 2) where ztnid would warn: operand pairs the exit drops, formats it replaces by "
                    "the default, switch values longer than a two-letter country code");
+    mask->add_flag("--dry-run", m.dryRun,
+                   "Run through the exit but write nothing: print a preview of the rows and the summary instead "
+                   "(no destination file or table is created or changed)");
+    mask->add_option("--preview", m.preview, "Rows shown by --dry-run (default 5)")->type_name("N");
     mask->footer("CSV: an empty field is NULL, a quoted empty field (\"\") an empty string.\n"
                  "Example: ztnid mask people.csv -o masked.csv --map 'nid=switch=country,format=(ES=8X)'");
+
+    ScanArgs sc;
+    CLI::App* scan = app.add_subcommand(
+        "scan", "Find the columns that hold national identification numbers, checked by the exit itself, and print "
+                "the --map that masks each");
+    scan->add_option("input", sc.input, "CSV file to read (header row, UTF-8; \"-\": standard input)")->type_name("FILE");
+    scan->add_option("--db", sc.db, "SQLite database of --from (never created nor changed)")->type_name("FILE");
+    scan->add_option("--from", sc.from, "Table in --db to scan (instead of an input CSV file)")->type_name("TABLE");
+    scan->add_option("--rows", sc.rows, "Rows read at most: a number (default 100000) or all")->type_name("N|all");
+    scan->add_flag("--json", sc.json, "Print the report as JSON (schema: host/ztnid/scan.schema.json)");
+    scan->add_option("--source-type", sc.sourceTypes,
+                     "COLUMN:TYPE(LENGTH): declares a CSV column to the exit (default VARCHAR(255))")
+        ->allow_extra_args(false)
+        ->type_name("COLUMN:TYPE");
+    scan->add_flag("--empty-is-blank", sc.emptyIsBlank, "CSV: an empty field is an empty string, not NULL");
+    scan->add_option("--max-record-bytes", sc.maxRecordBytes,
+                     "CSV: the longest record read, in bytes (default 64 MiB); a longer one stops the scan")
+        ->check(CLI::Range(size_t(1), size_t(1) << 40))
+        ->type_name("BYTES");
+    scan->add_option("-d,--delimiter", sc.delimiter, "CSV field delimiter (default \",\")")->type_name("CHAR");
+    scan->add_option("--exit", sc.exitPath,
+                     "The exit library (default: $ZT0NID_LIBRARY, else libZT0NID.so beside ztnid, else the "
+                     "installed libZT0NID.so.1)")
+        ->type_name("FILE");
+    scan->footer("Exit status: 0 national numbers found, 1 none found, 2 error.\n"
+                 "Example: ztnid scan people.csv --rows all");
 
     ExplainArgs e;
     CLI::App* explain = app.add_subcommand("explain", "Show how the exit reads an operand string: the keyword map, "
@@ -265,6 +364,7 @@ int main(int argc, char** argv) {
     try {
         if (*explain)
             return Explain(e.operands, ParseType(e.src, DEFAULT_LENGTH), ParseType(e.dest, DEFAULT_LENGTH), std::cout);
+        if (*scan) return RunScanCommand(sc);
         return RunMaskCommand(m);
     } catch (const UsageError& ex) {
         std::cerr << "ztnid: error: " << ex.what() << "\nRun with --help for more information.\n";

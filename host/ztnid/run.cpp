@@ -146,15 +146,6 @@ private:
     std::string longSwitchExample_;
 };
 
-hostemu::Column HostColumn(const std::string& name, ColumnType t, bool nullable) {
-    hostemu::Column c;
-    c.name = Utf8ToUtf16(name);
-    c.dataType = t.code;
-    c.length = t.length;
-    c.nullable = nullable;
-    return c;
-}
-
 /* The SQL type of a mapped column in a created table. */
 std::string DeclaredType(ColumnType t) { return *TypeCodeName(t.code) ? TypeText(t) : "TEXT"; }
 
@@ -171,13 +162,6 @@ std::string ReadFrom(const std::string& path, long from) {
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
-}
-
-/* The work area's first 50 characters of a failed call's message, as UTF-8. */
-std::string MsgTextOf(const WORKAREA& wa) {
-    size_t n = 0;
-    while (n < MSGTEXT_BYTES / 2 && wa.MsgText[n]) ++n;
-    return Utf16ToUtf8(std::u16string_view(wa.MsgText, n));
 }
 
 /* The exit's French routine uses one scratch buffer for the whole process, so no two
@@ -575,9 +559,8 @@ void Run::endCalls() {
             ColumnStats& s = r_.columns[k];
             s.endReport += ReadFrom(log, before);
             const WORKAREA& wa = l->maps[k]->workArea();
-            const int32_t counters[COUNTER_COUNT] = {wa.InvalidLengthCount,   wa.InvalidPartCount,
-                                                     wa.InvalidDataCount,     wa.NullInputCount,
-                                                     wa.ConversionErrorCount, wa.InvalidSeparatorCount};
+            long counters[COUNTER_COUNT];
+            CountersOf(wa, counters);
             for (int i = 0; i < COUNTER_COUNT; ++i) s.counters[i] += counters[i];
             if (s.workAreas++ == 0) s.countriesInit = wa.CountriesInit;
             s.read += l->stats[k].read;
@@ -596,6 +579,28 @@ void Run::endCalls() {
 }
 
 } // namespace
+
+hostemu::Column HostColumn(const std::string& name, ColumnType t, bool nullable) {
+    hostemu::Column c;
+    c.name = Utf8ToUtf16(name);
+    c.dataType = t.code;
+    c.length = t.length;
+    c.nullable = nullable;
+    return c;
+}
+
+std::string MsgTextOf(const WORKAREA& wa) {
+    size_t n = 0;
+    while (n < MSGTEXT_BYTES / 2 && wa.MsgText[n]) ++n;
+    return Utf16ToUtf8(std::u16string_view(wa.MsgText, n));
+}
+
+void CountersOf(const WORKAREA& wa, long out[COUNTER_COUNT]) {
+    const int32_t counters[COUNTER_COUNT] = {wa.InvalidLengthCount,   wa.InvalidPartCount,
+                                             wa.InvalidDataCount,     wa.NullInputCount,
+                                             wa.ConversionErrorCount, wa.InvalidSeparatorCount};
+    for (int i = 0; i < COUNTER_COUNT; ++i) out[i] = counters[i];
+}
 
 std::vector<DestColumn> PlanColumns(const std::vector<SourceColumn>& src, const std::vector<MapSpec>& maps,
                                     std::vector<int>* mapDest) {

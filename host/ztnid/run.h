@@ -81,6 +81,15 @@ struct RunResult {
 std::vector<DestColumn> PlanColumns(const std::vector<SourceColumn>& src, const std::vector<MapSpec>& maps,
                                     std::vector<int>* mapDest);
 
+/* A column as the host declares it to the exit. */
+hostemu::Column HostColumn(const std::string& name, ColumnType t, bool nullable);
+
+/* The work area's first 50 characters of a failed call's message, as UTF-8. */
+std::string MsgTextOf(const WORKAREA& wa);
+
+/* The six counters of a work area, in the order of kCounterNames. */
+void CountersOf(const WORKAREA& wa, long out[COUNTER_COUNT]);
+
 /* Runs the whole copy; never throws. */
 RunResult RunMask(Source& src, Sink& sink, const RunOptions& opt);
 

@@ -42,16 +42,17 @@ std::string ZtnidPath() {
     return access(p.c_str(), X_OK) == 0 ? p : "";
 }
 
-Outcome RunZtnid(const std::vector<std::string>& args) {
-    TempDir io;
-    std::string outPath = io / "out", errPath = io / "err";
+/* Starts ztnid with args; its standard input is /dev/null and its output and errors go
+** to the files named (/dev/null too when empty). */
+static pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath) {
     std::vector<std::string> argv{ZtnidPath()};
     argv.insert(argv.end(), args.begin(), args.end());
     pid_t pid = fork();
     if (pid == 0) {
+        auto target = [](const std::string& p) { return p.empty() ? std::string("/dev/null") : p; };
         int in = open("/dev/null", O_RDONLY);
-        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int out = open(target(outPath).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = open(target(errPath).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
@@ -61,14 +62,22 @@ Outcome RunZtnid(const std::vector<std::string>& args) {
         execv(cargs[0], cargs.data());
         _exit(127);
     }
+    return pid;
+}
+
+Outcome RunZtnid(const std::vector<std::string>& args) {
+    TempDir io;
+    std::string outPath = io / "out", errPath = io / "err";
     int ws = 0;
-    waitpid(pid, &ws, 0);
+    waitpid(Spawn(args, outPath, errPath), &ws, 0);
     Outcome o;
     o.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;
     o.out = ReadFile(outPath);
     o.err = ReadFile(errPath);
     return o;
 }
+
+int SpawnZtnid(const std::vector<std::string>& args) { return Spawn(args, "", ""); }
 
 std::string ReadFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
@@ -159,24 +168,6 @@ void Exec(const std::string& db, const std::string& sql) {
 }
 
 bool Contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
-
-int SpawnZtnid(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{ZtnidPath()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    pid_t pid = fork();
-    if (pid == 0) {
-        int null = open("/dev/null", O_RDWR);
-        dup2(null, 0);
-        dup2(null, 1);
-        dup2(null, 2);
-        std::vector<char*> cargs;
-        for (std::string& a : argv) cargs.push_back(a.data());
-        cargs.push_back(nullptr);
-        execv(cargs[0], cargs.data());
-        _exit(127);
-    }
-    return pid;
-}
 
 std::vector<std::string> Debris(const std::string& dir) {
     std::vector<std::string> left;
