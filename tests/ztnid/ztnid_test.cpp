@@ -20,14 +20,7 @@ using namespace ztnid_test;
 
 namespace {
 
-class Ztnid : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (ZtnidPath().empty()) GTEST_SKIP() << "ztnid is not built beside the exit";
-        setenv("ZTNID_DRIVE_C", dir.path.c_str(), 1); /* the exit's log, for both exits */
-    }
-    TempDir dir;
-};
+class Ztnid : public ZtnidProgramTest {};
 
 /* The masked value a row should hold: the put value, or NULL when the exit skipped it. */
 std::string ExpectedValue(const Expected& e) { return e.rc == 0 && !e.isNull ? e.value : kNull; }
