@@ -15,8 +15,17 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_BENCH=ON >/d
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 test "$(nm -D --defined-only build/libZT0NID.so | awk '{print $3}')" = KLOColMapWExit
+# The SQL extensions' suites (tests/postgres_posix, tests/sqlite_ext_posix) are ctest
+# tests built where their extension builds (pg_config, sqlite3ext.h); CI must have both.
+for suite in postgres_posix sqlite_ext_posix; do
+  if ! ctest --test-dir build -N -R "^$suite\$" | grep -q "Total Tests: 1"; then
+    echo "== no $suite suite: its extension was not built (pg_config or sqlite3ext.h missing)"
+    [ "${CI:-}" != true ] || exit 1
+  fi
+done
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
+# Without the PostgreSQL extension: a server built without the sanitizers cannot load it.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZT_SANITIZE=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"

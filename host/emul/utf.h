@@ -22,4 +22,12 @@ uint32_t DecodeUtf8(std::string_view s, size_t i, size_t* used);
 /* Appends the UTF-8 form of the n 16-bit units at s to out. */
 void AppendUtf8(std::string& out, const char16_t* s, size_t n);
 
+/* Converts s into out (cap 16-bit units, terminator included) without allocating, and
+** terminates it.  Returns the units written before the terminator, or SIZE_MAX when the
+** text does not fit (out then holds a terminated prefix). */
+size_t Utf8IntoUtf16(std::string_view s, char16_t* out, size_t cap);
+
+/* Number of 16-bit units the UTF-8 text s converts to. */
+size_t Utf16Length(std::string_view s);
+
 #endif

@@ -1,0 +1,291 @@
+/*
+** postgres_test.cpp - the ztnid PostgreSQL extension in a throwaway cluster: the same
+** values as the ztnid program and as the exit called directly, NULLs, skipped rows,
+** refused operands, the functions' markings, parallel plans, and the extension used in
+** tables, indexes and views.
+*/
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+
+#include "host/emul/host_emul.h"
+#include "host/emul/utf.h"
+#include "support/pg_ztnid.h"
+
+namespace {
+
+using pgtest::Connection;
+
+const std::string kSample =
+    (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "samples" / "people.csv").string();
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+/* The database of every test: the extension, the sample and ztnid's mask of it. */
+class Postgres : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        std::string why;
+        const pgtest::PgCluster* cluster = pgtest::ZtnidCluster(&why);
+        if (!cluster) {
+            failure_ = "no cluster: " + why;
+            return;
+        }
+        db_ = std::make_unique<Connection>(cluster->conninfo());
+        if (!db_->ok()) {
+            failure_ = "cannot connect: " + db_->error();
+            return;
+        }
+        // ztnid masks the sample as the host does; both tables hold the same columns.
+        std::string out = cluster->dir + "/people_ztnid.csv";
+        int rc = std::system(("'" ZTNID_PROGRAM "' mask -q '" + kSample + "' -o '" + out + "' --map nid=switch=country").c_str());
+        if (!WIFEXITED(rc) || WEXITSTATUS(rc) > 1) {
+            failure_ = "ztnid failed";
+            return;
+        }
+        for (const char* sql : {"CREATE EXTENSION ztnid",
+                                "CREATE TABLE people (id int PRIMARY KEY, first_name text, last_name text, city text,"
+                                " country text, nid text, note text)",
+                                "CREATE TABLE people_ztnid (LIKE people)"}) {
+            if (pgtest::QueryResult r = db_->query(sql); !r.ok) {
+                failure_ = std::string(sql) + ": " + r.error;
+                return;
+            }
+        }
+        std::string err = db_->copyIn("COPY people FROM STDIN (FORMAT csv, HEADER)", ReadFile(kSample));
+        if (err.empty()) err = db_->copyIn("COPY people_ztnid FROM STDIN (FORMAT csv, HEADER)", ReadFile(out));
+        if (!err.empty()) failure_ = "loading the sample: " + err;
+    }
+    static void TearDownTestSuite() { db_.reset(); }
+
+    void SetUp() override {
+        if (!failure_.empty()) GTEST_FAIL() << failure_;
+    }
+
+    static std::string Value(const std::string& sql) { return db_->query(sql).value(); }
+    static void Exec(const std::string& sql) {
+        pgtest::QueryResult r = db_->query(sql);
+        ASSERT_TRUE(r.ok) << sql << ": " << r.error;
+    }
+
+    static inline std::unique_ptr<Connection> db_;
+    static inline std::string failure_;
+};
+
+/* ------------------------------------------------------------------ equality with the exit */
+
+TEST_F(Postgres, MasksTheSampleAsTheZtnidProgram) {
+    EXPECT_EQ(Value("SELECT count(*) || ' rows, ' || count(z.nid) || ' masked, ' ||"
+                    " count(*) FILTER (WHERE ztnid.mask(p.nid, p.country) IS DISTINCT FROM z.nid) || ' differ'"
+                    " FROM people p JOIN people_ztnid z USING (id)"),
+              "490 rows, " + Value("SELECT count(nid) FROM people_ztnid") + " masked, 0 differ");
+    EXPECT_GT(std::stoi(Value("SELECT count(nid) FROM people_ztnid")), 300);
+    // check names a reason exactly where mask gives NULL for a value.
+    EXPECT_EQ(Value("SELECT count(*) FROM people WHERE (ztnid.mask(nid, country) IS NULL AND nid IS NOT NULL)"
+                    " <> (ztnid.check(nid, country) IS NOT NULL)"),
+              "0");
+}
+
+/* Numbers of every country in their layouts, some of them malformed, and junk. */
+std::string Generate(std::mt19937& rng, int country) {
+    auto pick = [&](const char* set) { return set[std::uniform_int_distribution<size_t>(0, strlen(set) - 1)(rng)]; };
+    auto digits = [&](int n) {
+        std::string s;
+        while (n--) s += pick("0123456789");
+        return s;
+    };
+    auto letters = [&](int n) {
+        std::string s;
+        while (n--) s += pick("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+        return s;
+    };
+    const char* seps[] = {"", " ", "-"};
+    std::string sep = seps[rng() % 3];
+    if (rng() % 20 == 0) { /* junk, non-ASCII included */
+        std::string s;
+        for (int n = int(rng() % 20); n > 0; --n) s += rng() % 8 ? std::string(1, pick("0123456789ABXYZ -./")) : "é";
+        return s;
+    }
+    switch (country) {
+    case 0: { /* France: the key right most of the time */
+        std::string month = rng() % 10 ? std::to_string(101 + rng() % 12).substr(1) : digits(2);
+        std::string dept = rng() % 15 ? std::to_string(101 + rng() % 95).substr(1) : (rng() % 2 ? "2A" : "2B");
+        std::string body = std::string(1, pick("12")) + digits(2) + month + dept + digits(6);
+        std::string key = std::to_string(197 - std::stoll(dept[1] > '9' ? body.substr(0, 5) + "0" + body.substr(7) : body) % 97);
+        return body + sep + (rng() % 10 ? key.substr(1) : digits(2));
+    }
+    case 1: { /* Italy */
+        std::string s = letters(6) + digits(2) + pick("ABCDEHLMPRST") + std::to_string(101 + rng() % 71).substr(1) +
+                        pick("ABCDEFGHILMZ") + digits(3) + letters(1);
+        return sep.empty() ? s : s.substr(0, 3) + sep + s.substr(3, 3) + sep + s.substr(6, 5) + sep + s.substr(11);
+    }
+    case 2: { /* Spain: NIF or NIE, the letter right most of the time */
+        std::string n = rng() % 4 ? digits(7) : std::string(1, pick("XYZ")) + digits(7);
+        long v = std::stol(n[0] > '9' ? std::to_string(n[0] - 'X') + n.substr(1) : n);
+        return n + sep + (rng() % 10 ? std::string(1, "TRWAGMYFPDXBNJZSQVHLCKE"[v % 23]) : letters(1));
+    }
+    default: { /* United Kingdom */
+        std::string prefix = letters(2), d = digits(6), suffix(1, pick("ABCD"));
+        return sep.empty() ? prefix + d + suffix
+                           : prefix + sep + d.substr(0, 2) + sep + d.substr(2, 2) + sep + d.substr(4) + sep + suffix;
+    }
+    }
+}
+
+TEST_F(Postgres, MasksGeneratedRowsAsTheExitAndTheSameInParallel) {
+    const char* countries[] = {"FR", "IT", "ES", "UK"};
+    const char* operands[] = {"", "format=(FR=5X2C6X 2X,IT=6X5C5X,ES=7X-1X,UK=2C-6X-1C)", "validate=y"};
+    const int perCountry = 100000;
+
+    // What the exit puts, called directly through the host emulation.
+    std::vector<std::unique_ptr<hostemu::ColumnMap>> maps;
+    for (const char* ops : operands) {
+        hostemu::Column nid{u"NID", 2, 255}, ctry{u"CTRY", 2, 255};
+        std::u16string all = u"switch=CTRY" + std::u16string(*ops ? u"," : u"") + Utf8ToUtf16(ops);
+        maps.push_back(std::make_unique<hostemu::ColumnMap>(KLOColMapWExit, all, std::vector{nid, ctry},
+                                                            std::vector{nid}));
+    }
+    std::mt19937 rng(14);
+    std::string copy;
+    for (int i = 0; i < 4 * perCountry; ++i) {
+        int c = i % 4, o = (i / 4) % 3;
+        std::string value = Generate(rng, c);
+        maps[o]->set(u"NID", Utf8ToUtf16(value));
+        maps[o]->set(u"CTRY", Utf8ToUtf16(countries[c]));
+        const char16_t* put = nullptr;
+        bool putNull = false;
+        int16_t rc = maps[o]->rowFast(&put, &putNull);
+        ASSERT_NE(rc, 2);
+        std::string expected = rc == 0 && put && !putNull ? Utf16ToUtf8(put) : "\\N";
+        copy += std::to_string(i) + "\t" + value + "\t" + countries[c] + "\t" + operands[o] + "\t" + expected + "\n";
+    }
+    Exec("CREATE TABLE generated (id int, nid text, country text, ops text, expected text)");
+    ASSERT_EQ(db_->copyIn("COPY generated FROM STDIN", copy), "");
+    Exec("ANALYZE generated");
+
+    const std::string compare =
+        "SELECT country || ' ' || count(*) || ' ' || count(expected) || ' ' ||"
+        " count(*) FILTER (WHERE ztnid.mask(nid, country, ops) IS DISTINCT FROM expected)"
+        " FROM generated GROUP BY country ORDER BY country";
+    auto summary = [&] {
+        std::string s;
+        for (const auto& row : db_->query(compare).rows) s += row[0].value_or("NULL") + "; ";
+        return s;
+    };
+    std::string serial = summary();
+    for (const char* c : countries) EXPECT_NE(serial.find(std::string(c) + " 100000 "), std::string::npos) << serial;
+    for (const auto& row : db_->query(compare).rows) EXPECT_TRUE(row[0]->ends_with(" 0")) << *row[0];
+    EXPECT_GT(std::stoi(Value("SELECT count(expected) FROM generated")), 3 * perCountry / 2);
+
+    // The same through parallel workers.
+    for (const char* sql : {"SET force_parallel_mode = regress", "SET max_parallel_workers_per_gather = 2",
+                            "SET parallel_setup_cost = 0", "SET parallel_tuple_cost = 0",
+                            "SET min_parallel_table_scan_size = 0"})
+        Exec(sql);
+    std::string plan;
+    for (const auto& row : db_->query("EXPLAIN (ANALYZE, COSTS OFF, TIMING OFF) " + compare).rows) plan += *row[0] + "\n";
+    EXPECT_NE(plan.find("Workers Launched: 2"), std::string::npos) << plan;
+    EXPECT_EQ(summary(), serial);
+    Exec("RESET ALL");
+}
+
+/* ------------------------------------------------------------------ single values */
+
+TEST_F(Postgres, AnswersNullsSkipsAndRefusedOperands) {
+    struct Case {
+        const char* sql;
+        const char* sqlstate; /* "" for a value */
+        const char* text;     /* the value, or a part of the error message */
+    } cases[] = {
+        {"ztnid.mask(NULL, 'FR')", "", "<NULL>"},
+        {"ztnid.mask('185057511234529', NULL)", "", "<NULL>"},
+        {"ztnid.mask('12345', 'FR')", "", "<NULL>"},
+        {"ztnid.check('12345', 'FR')", "", "invalid length"},
+        {"ztnid.mask('185057511234529', 'DE')", "", "<NULL>"},
+        {"ztnid.check('185057511234529', 'DE')", "", "not masked"},
+        {"ztnid.check('185057511234529', NULL)", "", "not masked"},
+        {"ztnid.check('185057511234529', 'FR')", "", "<NULL>"},
+        {"ztnid.check(NULL, 'FR')", "", "<NULL>"},
+        {"ztnid.check(repeat('1', 256), 'FR')", "", "conversion error"},
+        {"length(ztnid.mask('185057511234529', 'FR', 'format=(FR=5X2C6X-2X)'))", "", "16"},
+        {"ztnid.mask('1', 'FR', 'switch=FR')", "22023", "ztnid: operand switch is not accepted"},
+        {"ztnid.mask('1', 'FR', 'SWT=\"FR')", "22023", "operand switch is not accepted"},
+        {"ztnid.mask('1', 'FR', 'status=y,src=nid')", "22023", "operand source is not accepted"},
+        {"ztnid.check('1', 'FR', 'mtd=random')", "22023", "operand method is not accepted"},
+        {"ztnid.random('FR', 'method=mask')", "22023", "operand method is not accepted"},
+        {"ztnid.random('FR', 'validate=y')", "22023", "NID ERROR 0x2: Incompatible operands"},
+        {"length(ztnid.random('FR'))", "", "15"},
+        {"ztnid.random('FR') <> ztnid.random('FR')", "", "t"},
+        {"ztnid.random('XX')", "", "<NULL>"},
+    };
+    for (const Case& c : cases) {
+        pgtest::QueryResult r = db_->query(std::string("SELECT ") + c.sql);
+        if (!*c.sqlstate) {
+            EXPECT_EQ(r.value(), c.text) << c.sql;
+        } else {
+            EXPECT_EQ(r.sqlstate, c.sqlstate) << c.sql << ": " << r.value();
+            EXPECT_NE(r.error.find(c.text), std::string::npos) << c.sql << ": " << r.error;
+        }
+    }
+}
+
+TEST_F(Postgres, DeclaresTheMarkingsOfEachFunction) {
+    std::string got;
+    for (const auto& row : db_->query("SELECT proname || '(' || pg_get_function_identity_arguments(oid) || ') ' ||"
+                                      " provolatile::text || proisstrict::text || proparallel::text FROM pg_proc"
+                                      " WHERE pronamespace = 'ztnid'::regnamespace ORDER BY 1")
+                               .rows)
+        got += *row[0] + "\n";
+    EXPECT_EQ(got,
+              "check(value text, country text, operands text) ifalses\n"
+              "mask(value text, country text, operands text) itrues\n"
+              "random(country text, operands text) vtrues\n");
+}
+
+/* ------------------------------------------------------------------ in tables, indexes and views */
+
+TEST_F(Postgres, WorksInGeneratedColumnsIndexesUpdatesAndViews) {
+    Exec("CREATE TABLE t (id int PRIMARY KEY, nid text, country text,"
+         " masked text GENERATED ALWAYS AS (ztnid.mask(nid, country)) STORED)");
+    Exec("INSERT INTO t (id, nid, country) SELECT id, nid, country FROM people");
+    Exec("CREATE INDEX t_mask ON t (ztnid.mask(nid, country))");
+    EXPECT_EQ(Value("SELECT count(*) FROM t JOIN people_ztnid z USING (id) WHERE masked IS DISTINCT FROM z.nid"), "0");
+
+    // The index answers a lookup by masked value.
+    std::string id = Value("SELECT min(id) FROM people_ztnid WHERE nid IS NOT NULL");
+    std::string masked = Value("SELECT nid FROM people_ztnid WHERE id = " + id);
+    std::string lookup = "SELECT id FROM t WHERE ztnid.mask(nid, country) = '" + masked + "'";
+    Exec("SET enable_seqscan = off");
+    std::string plan;
+    for (const auto& row : db_->query("EXPLAIN " + lookup).rows) plan += *row[0] + "\n";
+    EXPECT_NE(plan.find("t_mask"), std::string::npos) << plan;
+    EXPECT_EQ(Value(lookup), id);
+    Exec("RESET enable_seqscan");
+
+    // Static masking in place.
+    Exec("UPDATE t SET nid = ztnid.mask(nid, country)");
+    EXPECT_EQ(Value("SELECT count(*) FROM t JOIN people_ztnid z USING (id) WHERE t.nid IS DISTINCT FROM z.nid"), "0");
+
+    // A role that may read the masking view but not the table.
+    Exec("CREATE VIEW people_masked AS SELECT id, ztnid.mask(nid, country) AS nid FROM people");
+    Exec("CREATE ROLE analyst");
+    Exec("GRANT SELECT ON people_masked TO analyst");
+    const std::string digest = "SELECT md5(string_agg(coalesce(nid, '-'), ',' ORDER BY id)) FROM ";
+    std::string expected = Value(digest + "people_ztnid");
+    Exec("SET ROLE analyst");
+    EXPECT_EQ(db_->query("SELECT count(*) FROM people").sqlstate, "42501");
+    EXPECT_EQ(Value(digest + "people_masked"), expected);
+    Exec("RESET ROLE");
+}
+
+} // namespace

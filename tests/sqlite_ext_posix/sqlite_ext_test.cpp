@@ -1,0 +1,116 @@
+/*
+** sqlite_ext_test.cpp - the ztnid SQLite extension loaded into a real database: the same
+** values as the ztnid program, the deterministic functions in an index and a generated
+** column, and bad input.
+*/
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+const std::string kSample =
+    (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "samples" / "people.csv").string();
+
+/* A database file with the extension loaded, removed at the end. */
+class SqliteExt : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/ztnid-sqlite-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        path_ = dir_ + "/people.db";
+        // ztnid copies the sample into the database and masks it into another table.
+        const std::string ztnid = "'" ZTNID_PROGRAM "' ";
+        ASSERT_EQ(std::system((ztnid + "mask -q '" + kSample + "' --db '" + path_ + "' --to people").c_str()), 0);
+        int rc = std::system((ztnid + "mask -q --db '" + path_ + "' --from people --to people_ztnid --map nid=switch=country").c_str());
+        ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) <= 1);
+        ASSERT_EQ(sqlite3_open(path_.c_str(), &db_), SQLITE_OK);
+        ASSERT_EQ(sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 1, nullptr), SQLITE_OK);
+        char* err = nullptr;
+        ASSERT_EQ(sqlite3_load_extension(db_, ZT_SQLITE_EXTENSION, nullptr, &err), SQLITE_OK) << (err ? err : "");
+    }
+    void TearDown() override {
+        sqlite3_close(db_);
+        std::filesystem::remove_all(dir_);
+    }
+
+    /* The rows (one a line, columns joined by "|", NULL as "<NULL>"), "<no rows>", or
+    ** "<ERROR message>". */
+    std::string Value(const std::string& sql) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+            return std::string("<ERROR ") + sqlite3_errmsg(db_) + ">";
+        std::string out;
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                const unsigned char* t = sqlite3_column_text(st, i);
+                out += (i ? "|" : out.empty() ? "" : "\n") + std::string(t ? reinterpret_cast<const char*>(t) : "<NULL>");
+            }
+        }
+        if (rc != SQLITE_DONE) out = std::string("<ERROR ") + sqlite3_errmsg(db_) + ">";
+        sqlite3_finalize(st);
+        return out.empty() ? "<no rows>" : out;
+    }
+
+    std::string dir_, path_;
+    sqlite3* db_ = nullptr;
+};
+
+TEST_F(SqliteExt, MasksTheSampleAsTheZtnidProgram) {
+    EXPECT_EQ(Value("SELECT count(*) || ' rows, ' || count(z.nid) || ' masked, ' ||"
+                    " sum(ztnid_mask(p.nid, p.country) IS NOT z.nid) || ' differ'"
+                    " FROM people p JOIN people_ztnid z USING (id)"),
+              "490 rows, " + Value("SELECT count(nid) FROM people_ztnid") + " masked, 0 differ");
+    EXPECT_EQ(Value("SELECT sum((ztnid_mask(nid, country) IS NULL AND nid IS NOT NULL)"
+                    " <> (ztnid_check(nid, country) IS NOT NULL)) FROM people"),
+              "0");
+}
+
+TEST_F(SqliteExt, DeterministicFunctionsServeIndexesAndGeneratedColumns) {
+    for (const char* sql : {
+             "CREATE TABLE t (id, nid, country, masked AS (ztnid_mask(nid, country, 'format=(UK=2X-6X-1C)')) STORED)",
+             "INSERT INTO t (id, nid, country) SELECT id, nid, country FROM people",
+             "CREATE INDEX t_mask ON t (ztnid_mask(nid, country))",
+         })
+        ASSERT_EQ(Value(sql), "<no rows>") << sql;
+    EXPECT_EQ(Value("SELECT sum(masked IS NOT ztnid_mask(nid, country, 'format=(UK=2X-6X-1C)')) FROM t"), "0");
+    std::string masked = Value("SELECT nid FROM people_ztnid WHERE nid IS NOT NULL ORDER BY id LIMIT 1");
+    std::string lookup = "SELECT id FROM t WHERE ztnid_mask(nid, country) = '" + masked + "'";
+    EXPECT_NE(Value("EXPLAIN QUERY PLAN " + lookup).find("t_mask"), std::string::npos);
+    EXPECT_EQ(Value(lookup), Value("SELECT id FROM people_ztnid WHERE nid = '" + masked + "'"));
+    // Static masking in place.
+    Value("UPDATE t SET nid = ztnid_mask(nid, country)");
+    EXPECT_EQ(Value("SELECT sum(t.nid IS NOT z.nid) FROM t JOIN people_ztnid z USING (id)"), "0");
+    // random is not deterministic: refused where the result must be.
+    EXPECT_NE(Value("CREATE INDEX t_random ON t (ztnid_random(country))").find("non-deterministic"), std::string::npos);
+}
+
+TEST_F(SqliteExt, AnswersNullsSkipsAndBadInput) {
+    struct Case {
+        const char* expr;
+        const char* want;
+    } cases[] = {
+        {"ztnid_mask(NULL, 'FR')", "<NULL>"},
+        {"ztnid_mask('185057511234529', NULL)", "<NULL>"},
+        {"ztnid_mask('12345', 'FR')", "<NULL>"},
+        {"ztnid_check('12345', 'FR')", "invalid length"},
+        {"ztnid_check(185057511234529, 'DE')", "not masked"},
+        {"ztnid_check('185057511234529', 'FR')", "<NULL>"},
+        {"ztnid_check(x'3132', 'FR')", "invalid length"},
+        {"ztnid_mask('1', 'FR', 'switch=FR')", "<ERROR operand switch is not accepted: the country argument is the switch>"},
+        {"ztnid_mask('1', 'FR', 'source=x')", "<ERROR operand source is not accepted: the value argument is the source>"},
+        {"ztnid_random('FR', 'validate=y')", "<ERROR NID ERROR 0x2: Incompatible operands validate & ra>"},
+        {"length(ztnid_random('IT'))", "16"},
+        {"ztnid_random(NULL)", "<NULL>"},
+        {"ztnid_mask('1')", "<ERROR wrong number of arguments to function ztnid_mask()>"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Value(std::string("SELECT ") + c.expr), c.want) << c.expr;
+}
+
+} // namespace

@@ -1,0 +1,163 @@
+/*
+** pg_ztnid.h - a PostgreSQL installation that sees the ztnid extension of this build,
+** and a small libpq client, for the extension's tests and benchmark.
+**
+** PostgreSQL 15 finds extensions only in its own share and lib folders, which it
+** computes from the real location of its binary.  ExtensionTree() therefore copies the
+** server's binaries into a temporary tree that mirrors the installation's paths, links
+** every installed file into it, adds ztnid.so, ztnid.control and the script, and points
+** $ZT_PG_BINDIR (read by pg_cluster.h) at it.  Nothing is installed system-wide; the
+** tree is removed when the program exits.
+**
+** Needs ZT_PG_EXTENSION_DIR, ZT_PG_BINDIR, ZT_PG_PKGLIBDIR and ZT_PG_SHAREDIR defined
+** by the build (sql/CMakeLists.txt).
+*/
+#ifndef ZT0NID_TESTS_PG_ZTNID_H
+#define ZT0NID_TESTS_PG_ZTNID_H
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <libpq-fe.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/pg_cluster.h"
+
+namespace pgtest {
+
+namespace fs = std::filesystem;
+
+/* Removes the tree at exit. */
+struct TreeOwner {
+    std::string root;
+    ~TreeOwner() {
+        std::error_code ec;
+        if (!root.empty()) fs::remove_all(root, ec);
+    }
+};
+
+/* Links every entry of `from` into `to`, except `skip`. */
+inline void LinkEntries(const fs::path& from, const fs::path& to, const std::string& skip = "") {
+    fs::create_directories(to);
+    for (const fs::directory_entry& e : fs::directory_iterator(from))
+        if (e.path().filename() != skip) fs::create_symlink(e.path(), to / e.path().filename());
+}
+
+/* Builds the tree once; the bin folder to use, or "" with *why. */
+inline std::string ExtensionTree(std::string* why) {
+    static TreeOwner owner;
+    static std::string bindir, reason;
+    if (!bindir.empty() || !reason.empty()) {
+        if (why) *why = reason;
+        return bindir;
+    }
+    try {
+        char tmpl[] = "/tmp/ztnid-pgroot-XXXXXX";
+        if (!mkdtemp(tmpl)) throw std::runtime_error("cannot make a temporary directory");
+        owner.root = tmpl;
+        chmod(tmpl, 0755); /* the server's user reads it */
+        const fs::path root = tmpl, ext = ZT_PG_EXTENSION_DIR;
+        const fs::path bin = root / fs::path(ZT_PG_BINDIR).relative_path();
+        const fs::path lib = root / fs::path(ZT_PG_PKGLIBDIR).relative_path();
+        const fs::path share = root / fs::path(ZT_PG_SHAREDIR).relative_path();
+        fs::create_directories(bin);
+        for (const char* program : {"postgres", "initdb", "pg_ctl"})
+            fs::copy_file(fs::path(ZT_PG_BINDIR) / program, bin / program);
+        LinkEntries(ZT_PG_PKGLIBDIR, lib);
+        fs::copy_file(ext / "ztnid.so", lib / "ztnid.so");
+        LinkEntries(ZT_PG_SHAREDIR, share, "extension");
+        LinkEntries(fs::path(ZT_PG_SHAREDIR) / "extension", share / "extension");
+        for (const fs::directory_entry& e : fs::directory_iterator(ext))
+            if (e.path().extension() == ".control" || e.path().extension() == ".sql")
+                fs::copy_file(e.path(), share / "extension" / e.path().filename());
+        for (const fs::directory_entry& e : fs::recursive_directory_iterator(root)) /* for the server's user */
+            if (e.is_directory() && !e.is_symlink()) chmod(e.path().c_str(), 0755);
+        bindir = bin.string();
+        setenv("ZT_PG_BINDIR", bindir.c_str(), 1);
+    } catch (const std::exception& e) {
+        reason = std::string("cannot build the PostgreSQL tree: ") + e.what();
+    }
+    if (why) *why = reason;
+    return bindir;
+}
+
+/* The cluster of the program, with the tree's binaries; NULL with *why. */
+inline const PgCluster* ZtnidCluster(std::string* why) {
+    if (ExtensionTree(why).empty()) return nullptr;
+    return SharedPgCluster(why);
+}
+
+/* A query's outcome: rows of nullable text, or an error with its SQLSTATE. */
+struct QueryResult {
+    bool ok = false;
+    std::string error, sqlstate;
+    std::vector<std::vector<std::optional<std::string>>> rows;
+
+    /* The first column of the first row ("<NULL>" for NULL, "<ERROR ...>" on error). */
+    std::string value() const {
+        if (!ok) return "<ERROR " + sqlstate + ": " + error + ">";
+        if (rows.empty() || rows[0].empty()) return "<no rows>";
+        return rows[0][0] ? *rows[0][0] : "<NULL>";
+    }
+};
+
+/* One libpq connection. */
+class Connection {
+public:
+    explicit Connection(const std::string& conninfo) : conn_(PQconnectdb(conninfo.c_str())) {}
+    ~Connection() { PQfinish(conn_); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    bool ok() const { return PQstatus(conn_) == CONNECTION_OK; }
+    std::string error() const { return PQerrorMessage(conn_); }
+
+    QueryResult query(const std::string& sql) {
+        QueryResult r;
+        PGresult* res = PQexec(conn_, sql.c_str());
+        ExecStatusType st = PQresultStatus(res);
+        r.ok = st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK;
+        if (!r.ok) {
+            r.error = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) ? PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY)
+                                                                       : PQerrorMessage(conn_);
+            const char* state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
+            r.sqlstate = state ? state : "";
+        }
+        for (int i = 0; r.ok && i < PQntuples(res); ++i) {
+            r.rows.emplace_back();
+            for (int j = 0; j < PQnfields(res); ++j)
+                r.rows.back().push_back(PQgetisnull(res, i, j) ? std::nullopt
+                                                               : std::optional<std::string>(PQgetvalue(res, i, j)));
+        }
+        PQclear(res);
+        return r;
+    }
+
+    /* COPY ... FROM STDIN with the given data; "" on success, else the error. */
+    std::string copyIn(const std::string& sql, const std::string& data) {
+        PGresult* res = PQexec(conn_, sql.c_str());
+        bool started = PQresultStatus(res) == PGRES_COPY_IN;
+        PQclear(res);
+        if (!started) return error();
+        if (PQputCopyData(conn_, data.data(), int(data.size())) != 1 || PQputCopyEnd(conn_, nullptr) != 1)
+            return error();
+        std::string err;
+        while ((res = PQgetResult(conn_))) {
+            if (PQresultStatus(res) != PGRES_COMMAND_OK) err = PQresultErrorMessage(res);
+            PQclear(res);
+        }
+        return err;
+    }
+
+private:
+    PGconn* conn_;
+};
+
+} // namespace pgtest
+
+#endif
