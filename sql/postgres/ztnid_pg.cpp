@@ -1,5 +1,6 @@
 /*
-** ztnid_pg.cpp - the ztnid PostgreSQL extension: ztnid.mask, ztnid.check, ztnid.random.
+** ztnid_pg.cpp - the ztnid PostgreSQL extension: ztnid.mask, ztnid.check, ztnid.random,
+** ztnid.keyed_mask and ztnid.keyed_unmask.
 **
 ** Every call site (FmgrInfo) keeps its column maps in fn_extra; a reset callback on
 ** fn_mcxt makes their end calls and frees them, whether the query ends or fails.  The
@@ -22,11 +23,14 @@ PG_MODULE_MAGIC;
 PG_FUNCTION_INFO_V1(ztnid_mask);
 PG_FUNCTION_INFO_V1(ztnid_check);
 PG_FUNCTION_INFO_V1(ztnid_random);
+PG_FUNCTION_INFO_V1(ztnid_keyed_mask);
+PG_FUNCTION_INFO_V1(ztnid_keyed_unmask);
 }
 
 #include <cstring>
 
 #include "sql/common/sql_host.h"
+#include "sql/common/sql_keyed.h"
 
 /* The call site's maps, in the call site's memory context. */
 struct PgCallSite {
@@ -107,3 +111,46 @@ extern "C" Datum ztnid_random(PG_FUNCTION_ARGS) {
     sqlhost::Text country = ArgText(fcinfo, 0), operands = ArgText(fcinfo, 1);
     return ResultOf(fcinfo, sqlhost::RunRow(site, sqlhost::Text{}, country, operands));
 }
+
+/* The call site's keyed maskers, in the call site's memory context; the reset callback
+** closes them and wipes their keys. */
+struct PgKeyedSite {
+    sqlhost::KeyedSite* site;
+    MemoryContextCallback release;
+};
+
+static void ReleaseKeyedSite(void* arg) {
+    PgKeyedSite* p = static_cast<PgKeyedSite*>(arg);
+    sqlhost::FreeKeyedSite(p->site);
+    p->site = nullptr;
+}
+
+static sqlhost::KeyedSite* KeyedSiteOf(FunctionCallInfo fcinfo) {
+    FmgrInfo* flinfo = fcinfo->flinfo;
+    PgKeyedSite* p = static_cast<PgKeyedSite*>(flinfo->fn_extra);
+    if (p && p->site) return p->site;
+    p = static_cast<PgKeyedSite*>(MemoryContextAllocZero(flinfo->fn_mcxt, sizeof(PgKeyedSite)));
+    p->site = sqlhost::NewKeyedSite();
+    if (!p->site) ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory")));
+    p->release.func = ReleaseKeyedSite;
+    p->release.arg = p;
+    MemoryContextRegisterResetCallback(flinfo->fn_mcxt, &p->release);
+    flinfo->fn_extra = p;
+    return p->site;
+}
+
+/* keyed_mask and keyed_unmask(value, country, key, operands, scope). */
+static Datum RunKeyed(FunctionCallInfo fcinfo, bool unmask) {
+    sqlhost::KeyedSite* site = KeyedSiteOf(fcinfo);
+    bytea* key = PG_GETARG_BYTEA_PP(2);
+    sqlhost::Text k;
+    k.data = VARDATA_ANY(key);
+    k.size = size_t(VARSIZE_ANY_EXHDR(key));
+    k.isNull = false;
+    sqlhost::Text value = ArgText(fcinfo, 0), country = ArgText(fcinfo, 1), operands = ArgText(fcinfo, 3),
+                  scope = ArgText(fcinfo, 4);
+    return ResultOf(fcinfo, sqlhost::RunKeyed(site, unmask, value, country, k, operands, scope));
+}
+
+extern "C" Datum ztnid_keyed_mask(PG_FUNCTION_ARGS) { return RunKeyed(fcinfo, false); }
+extern "C" Datum ztnid_keyed_unmask(PG_FUNCTION_ARGS) { return RunKeyed(fcinfo, true); }
