@@ -32,31 +32,41 @@ PG_FUNCTION_INFO_V1(ztnid_keyed_unmask);
 #include "sql/common/sql_host.h"
 #include "sql/common/sql_keyed.h"
 
-/* The call site's maps, in the call site's memory context. */
-struct PgCallSite {
-    sqlhost::CallSite* site;
+/* A call site's state (column maps, or keyed maskers) in the call site's memory context;
+** a reset callback on fn_mcxt frees it (end calls, wiped keys), whether the query ends or
+** fails.  It cannot fail. */
+struct PgSite {
+    void* state;
+    void (*free)(void*);
     MemoryContextCallback release;
 };
 
-/* Reset callback: end calls and release.  Runs during error recovery too; it cannot fail. */
-static void ReleaseCallSite(void* arg) {
-    PgCallSite* p = static_cast<PgCallSite*>(arg);
-    sqlhost::FreeCallSite(p->site);
-    p->site = nullptr;
+static void ReleaseSite(void* arg) {
+    PgSite* p = static_cast<PgSite*>(arg);
+    p->free(p->state);
+    p->state = nullptr;
 }
 
-static sqlhost::CallSite* CallSiteOf(FunctionCallInfo fcinfo, sqlhost::Method method) {
+/* The call site's state, made by make() on its first call. */
+template <typename State, typename Make>
+static State* StateOf(FunctionCallInfo fcinfo, Make make, void (*free)(void*)) {
     FmgrInfo* flinfo = fcinfo->flinfo;
-    PgCallSite* p = static_cast<PgCallSite*>(flinfo->fn_extra);
-    if (p && p->site) return p->site;
-    p = static_cast<PgCallSite*>(MemoryContextAllocZero(flinfo->fn_mcxt, sizeof(PgCallSite)));
-    p->site = sqlhost::NewCallSite(method);
-    if (!p->site) ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory")));
-    p->release.func = ReleaseCallSite;
+    PgSite* p = static_cast<PgSite*>(flinfo->fn_extra);
+    if (p && p->state) return static_cast<State*>(p->state);
+    p = static_cast<PgSite*>(MemoryContextAllocZero(flinfo->fn_mcxt, sizeof(PgSite)));
+    p->state = make();
+    if (!p->state) ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory")));
+    p->free = free;
+    p->release.func = ReleaseSite;
     p->release.arg = p;
     MemoryContextRegisterResetCallback(flinfo->fn_mcxt, &p->release);
     flinfo->fn_extra = p;
-    return p->site;
+    return static_cast<State*>(p->state);
+}
+
+static sqlhost::CallSite* CallSiteOf(FunctionCallInfo fcinfo, sqlhost::Method method) {
+    return StateOf<sqlhost::CallSite>(fcinfo, [method] { return sqlhost::NewCallSite(method); },
+                                      [](void* s) { sqlhost::FreeCallSite(static_cast<sqlhost::CallSite*>(s)); });
 }
 
 /* Argument n as UTF-8 (converted from the database encoding when it differs). */
@@ -112,31 +122,9 @@ extern "C" Datum ztnid_random(PG_FUNCTION_ARGS) {
     return ResultOf(fcinfo, sqlhost::RunRow(site, sqlhost::Text{}, country, operands));
 }
 
-/* The call site's keyed maskers, in the call site's memory context; the reset callback
-** closes them and wipes their keys. */
-struct PgKeyedSite {
-    sqlhost::KeyedSite* site;
-    MemoryContextCallback release;
-};
-
-static void ReleaseKeyedSite(void* arg) {
-    PgKeyedSite* p = static_cast<PgKeyedSite*>(arg);
-    sqlhost::FreeKeyedSite(p->site);
-    p->site = nullptr;
-}
-
 static sqlhost::KeyedSite* KeyedSiteOf(FunctionCallInfo fcinfo) {
-    FmgrInfo* flinfo = fcinfo->flinfo;
-    PgKeyedSite* p = static_cast<PgKeyedSite*>(flinfo->fn_extra);
-    if (p && p->site) return p->site;
-    p = static_cast<PgKeyedSite*>(MemoryContextAllocZero(flinfo->fn_mcxt, sizeof(PgKeyedSite)));
-    p->site = sqlhost::NewKeyedSite();
-    if (!p->site) ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory")));
-    p->release.func = ReleaseKeyedSite;
-    p->release.arg = p;
-    MemoryContextRegisterResetCallback(flinfo->fn_mcxt, &p->release);
-    flinfo->fn_extra = p;
-    return p->site;
+    return StateOf<sqlhost::KeyedSite>(fcinfo, [] { return sqlhost::NewKeyedSite(); },
+                                       [](void* s) { sqlhost::FreeKeyedSite(static_cast<sqlhost::KeyedSite*>(s)); });
 }
 
 /* keyed_mask and keyed_unmask(value, country, key, operands, scope). */
