@@ -243,7 +243,7 @@ TEST_F(Ztnid, CommandLineMistakesGiveClearMessagesAndStatus2) {
         {{"mask"}, 2, "give either an input CSV file or --from TABLE"},
         {{"mask", dir / "missing.csv"}, 2, "cannot open"},
         {{"mask", sample, "--on-skip", "keep"}, 2, "--on-skip"},
-        {{"mask", sample, "--to", "t"}, 2, "--from and --to need --db FILE"},
+        {{"mask", sample, "--to", "t"}, 2, "--to needs --db FILE or --to-pg CONNINFO"},
         {{"mask", sample, "--source-type", "nope:CHAR(9)"}, 2, "no column nope"},
         {{"mask", sample, "--map", "nid=switch=country", "--exit", dir / "none.so"}, 2, "cannot load the exit"},
         {{"mask", "--db", dir / "x.db", "--to", "t", sample, "--from", "nothing"}, 2, "give either an input CSV"},
