@@ -5,6 +5,7 @@
 ** tables, indexes and views.
 */
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -35,6 +36,13 @@ std::string ReadFile(const std::string& path) {
 class Postgres : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        // The server's log directory for the exit (status=y reports its end calls there).
+        char tmpl[] = "/tmp/ztnid-pglog-XXXXXX";
+        if (mkdtemp(tmpl)) {
+            logDir_ = tmpl;
+            chmod(tmpl, 0777);
+            setenv("ZTNID_DRIVE_C", tmpl, 1);
+        }
         std::string why;
         const pgtest::PgCluster* cluster = pgtest::ZtnidCluster(&why);
         if (!cluster) {
@@ -66,7 +74,11 @@ protected:
         if (err.empty()) err = db_->copyIn("COPY people_ztnid FROM STDIN (FORMAT csv, HEADER)", ReadFile(out));
         if (!err.empty()) failure_ = "loading the sample: " + err;
     }
-    static void TearDownTestSuite() { db_.reset(); }
+    static void TearDownTestSuite() {
+        db_.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(logDir_, ec);
+    }
 
     void SetUp() override {
         if (!failure_.empty()) GTEST_FAIL() << failure_;
@@ -79,7 +91,7 @@ protected:
     }
 
     static inline std::unique_ptr<Connection> db_;
-    static inline std::string failure_;
+    static inline std::string failure_, logDir_;
 };
 
 /* ------------------------------------------------------------------ equality with the exit */
@@ -197,6 +209,20 @@ TEST_F(Postgres, MasksGeneratedRowsAsTheExitAndTheSameInParallel) {
     EXPECT_NE(plan.find("Workers Launched: 2"), std::string::npos) << plan;
     EXPECT_EQ(summary(), serial);
     Exec("RESET ALL");
+}
+
+TEST_F(Postgres, EndsEveryColumnMapWhenTheQueryEndsOrFails) {
+    auto reports = [] {
+        std::string log = ReadFile(logDir_ + "/ZTMSG.TXT");
+        size_t n = 0;
+        for (size_t at = log.find("column NID"); at != std::string::npos; at = log.find("column NID", at + 1)) ++n;
+        return n;
+    };
+    size_t before = reports();
+    Exec("SELECT count(ztnid.mask(nid, country, 'status=y')) FROM people");
+    EXPECT_EQ(reports(), before + 1);
+    EXPECT_EQ(db_->query("SELECT ztnid.mask(nid, country, 'status=y'), 1 / (id - 5) FROM people").sqlstate, "22012");
+    EXPECT_EQ(reports(), before + 2);
 }
 
 /* ------------------------------------------------------------------ single values */
