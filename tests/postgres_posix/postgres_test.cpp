@@ -280,6 +280,15 @@ TEST_F(Postgres, DeclaresTheMarkingsOfEachFunction) {
               "random(country text, operands text) vtrues\n");
 }
 
+TEST_F(Postgres, ConvertsFromAndToTheDatabaseEncoding) {
+    Exec("CREATE DATABASE latin1 ENCODING 'LATIN1' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0");
+    Connection latin1(pgtest::SharedPgCluster()->conninfo("latin1"));
+    ASSERT_TRUE(latin1.query("CREATE EXTENSION ztnid").ok);
+    for (const char* sql : {"SELECT ztnid.mask('BNCLCU80A01D612U', 'IT')", "SELECT ztnid.check('\u00e9', 'FR')",
+                            "SELECT ztnid.mask('BNC-LCU-80A01-D612\u00e9', 'it')"})
+        EXPECT_EQ(latin1.query(std::string("SET client_encoding = 'UTF8'; ") + sql).value(), Value(sql)) << sql;
+}
+
 /* ------------------------------------------------------------------ in tables, indexes and views */
 
 TEST_F(Postgres, WorksInGeneratedColumnsIndexesUpdatesAndViews) {
