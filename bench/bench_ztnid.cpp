@@ -43,22 +43,27 @@ std::string NumberOfRow(uint64_t i) {
     return b;
 }
 
-/* The million-row input, made once. */
-const std::string& InputFile() {
-    static std::string path;
-    if (!path.empty()) return path;
+const char* const kNames[] = {"José García", "Ægir Łukasz", "\"Smith, Jo\"", "王明", "Zoë"};
+
+/* The path of an input file in the temporary folder, written by write the first time
+** (kept for later runs). */
+std::string InputFile(const char* name, void (*write)(FILE*)) {
     const char* tmp = std::getenv("TMPDIR");
-    path = std::string(tmp && *tmp ? tmp : "/tmp") + "/ztnid_bench_1m.csv";
+    std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name;
     if (std::filesystem::exists(path)) return path;
-    static const char* kNames[] = {"José García", "Ægir Łukasz", "\"Smith, Jo\"", "王明", "Zoë"};
     std::string tmpPath = path + ".part";
     FILE* f = std::fopen(tmpPath.c_str(), "wb");
-    std::fputs("id,name,country,nid\n", f);
-    for (uint64_t i = 1; i <= ROWS; ++i)
-        std::fprintf(f, "%llu,%s,ES,%s\n", static_cast<unsigned long long>(i), kNames[i % 5], NumberOfRow(i).c_str());
+    write(f);
     std::fclose(f);
     std::filesystem::rename(tmpPath, path);
     return path;
+}
+
+/* The million-row input of the masking runs. */
+void WriteMaskInput(FILE* f) {
+    std::fputs("id,name,country,nid\n", f);
+    for (uint64_t i = 1; i <= ROWS; ++i)
+        std::fprintf(f, "%llu,%s,ES,%s\n", static_cast<unsigned long long>(i), kNames[i % 5], NumberOfRow(i).c_str());
 }
 
 /* ztnid is built beside libZT0NID.so, one folder above this program. */
@@ -87,11 +92,9 @@ int RunZtnid(std::vector<std::string> args, double* cpu) {
     return WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;
 }
 
-void RunProgram(benchmark::State& state, std::vector<std::string> extra) {
-    std::string in = InputFile();
-    std::string out = in + ".out";
-    std::vector<std::string> args{"mask", in, "-o", out, "-q"};
-    args.insert(args.end(), extra.begin(), extra.end());
+/* Runs ztnid with args once per iteration, each run over ROWS rows; status 0 expected.
+** Sets rows_per_cpu_s and returns the processor seconds of one run. */
+double TimeRuns(benchmark::State& state, const std::vector<std::string>& args) {
     double cpu = 0;
     for (auto _ : state) {
         int status = RunZtnid(args, &cpu);
@@ -100,9 +103,18 @@ void RunProgram(benchmark::State& state, std::vector<std::string> extra) {
             break;
         }
     }
-    std::remove(out.c_str());
     state.SetItemsProcessed(int64_t(state.iterations()) * ROWS);
     if (cpu > 0) state.counters["rows_per_cpu_s"] = double(state.iterations()) * double(ROWS) / cpu;
+    return state.iterations() ? cpu / double(state.iterations()) : 0;
+}
+
+void RunProgram(benchmark::State& state, std::vector<std::string> extra) {
+    std::string in = InputFile("ztnid_bench_1m.csv", WriteMaskInput);
+    std::string out = in + ".out";
+    std::vector<std::string> args{"mask", in, "-o", out, "-q"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    TimeRuns(state, args);
+    std::remove(out.c_str());
 }
 
 void BM_ZtnidCsvToCsv(benchmark::State& state) { RunProgram(state, {"--map", "nid=switch=\"ES"}); }
@@ -130,17 +142,9 @@ std::vector<std::pair<std::string, std::string>> DrawNumbers() {
     return out;
 }
 
-/* The eight-column input of the scan, made once. */
-const std::string& ScanInputFile() {
-    static std::string path;
-    if (!path.empty()) return path;
-    const char* tmp = std::getenv("TMPDIR");
-    path = std::string(tmp && *tmp ? tmp : "/tmp") + "/ztnid_bench_scan_1m.csv";
-    if (std::filesystem::exists(path)) return path;
-    static const char* kNames[] = {"José García", "Ægir Łukasz", "\"Smith, Jo\"", "王明", "Zoë"};
+/* The million-row, eight-column input of the scan. */
+void WriteScanInput(FILE* f) {
     auto numbers = DrawNumbers();
-    std::string tmpPath = path + ".part";
-    FILE* f = std::fopen(tmpPath.c_str(), "wb");
     std::fputs("id,name,country,nid,phone,birth_date,order_no,postcode\n", f);
     for (uint64_t i = 1; i <= ROWS; ++i) {
         uint64_t h = i * 2654435761u;
@@ -152,23 +156,11 @@ const std::string& ScanInputFile() {
                      (unsigned long long)(1 + h % 28), (unsigned long long)(h * i % 100000000000000ull),
                      (unsigned long long)(h % 100000));
     }
-    std::fclose(f);
-    std::filesystem::rename(tmpPath, path);
-    return path;
 }
 
 void BM_ZtnidScan(benchmark::State& state) {
-    std::vector<std::string> args{"scan", ScanInputFile(), "--rows", "all"};
-    double cpu = 0;
-    for (auto _ : state) {
-        int status = RunZtnid(args, &cpu);
-        if (status != 0) {
-            state.SkipWithError(("ztnid scan ended with status " + std::to_string(status)).c_str());
-            break;
-        }
-    }
-    state.SetItemsProcessed(int64_t(state.iterations()) * ROWS);
-    if (cpu > 0) state.counters["cpu_s_per_scan"] = cpu / double(state.iterations());
+    std::string in = InputFile("ztnid_bench_scan_1m.csv", WriteScanInput);
+    state.counters["cpu_s_per_scan"] = TimeRuns(state, {"scan", in, "--rows", "all"});
 }
 BENCHMARK(BM_ZtnidScan)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

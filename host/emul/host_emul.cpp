@@ -16,17 +16,26 @@ namespace hostemu {
 
 namespace {
 
-/* The callbacks carry no user pointer: the map being called is the current one. */
+/* The callbacks carry no user pointer: the map being called is the current one.  No
+** exception of the host (out of memory) may cross the exit: it becomes a failed call. */
 thread_local ColumnMap* g_active = nullptr;
 
 int16_t GetColValueCb(uint16_t colId, uint16_t valueType, uint16_t precision, uint16_t /*scale*/, void* buffer,
                       int32_t bufferLength, int16_t* nullInd) {
-    return g_active ? g_active->onGet(colId, valueType, precision, buffer, bufferLength, nullInd) : 1;
+    try {
+        return g_active ? g_active->onGet(colId, valueType, precision, buffer, bufferLength, nullInd) : 1;
+    } catch (...) {
+        return 1;
+    }
 }
 
 int16_t PutColValueCb(uint16_t /*valueType*/, uint16_t /*precision*/, uint16_t /*scale*/, void* buffer,
                       int32_t length, int16_t* nullInd) {
-    return g_active ? g_active->onPut(buffer, nullInd, length) : 1;
+    try {
+        return g_active ? g_active->onPut(buffer, nullInd, length) : 1;
+    } catch (...) {
+        return 1;
+    }
 }
 
 /* Reads a decimal number (optional sign) from text; 0 when there is none. */

@@ -29,6 +29,7 @@
 #include "host/ztnid/exit_lib.h"
 #include "host/ztnid/explain.h"
 #include "host/ztnid/output_file.h"
+#include "host/ztnid/pg_table.h"
 #include "host/ztnid/run.h"
 #include "host/ztnid/scan.h"
 #include "host/ztnid/sqlite_table.h"
@@ -53,7 +54,7 @@ int DefaultJobs() {
 }
 
 struct MaskArgs {
-    std::string input, output, db, from, to, exitPath, delimiter = ",", onSkip = "auto";
+    std::string input, output, db, from, to, fromPg, toPg, exitPath, delimiter = ",", onSkip = "auto";
     std::vector<std::string> maps, sourceTypes;
     bool replace = false, append = false, emptyIsBlank = false, crlf = false, quiet = false, strict = false;
     bool dryRun = false;
@@ -74,19 +75,28 @@ struct ExplainArgs {
     std::string operands, src = "VARCHAR(255)", dest = "VARCHAR(255)";
 };
 
+/* Whether the input, the output is an SQLite table of --db. */
+bool SqliteIn(const MaskArgs& a) { return !a.from.empty() && a.fromPg.empty(); }
+bool SqliteOut(const MaskArgs& a) { return !a.to.empty() && a.toPg.empty(); }
+
 /* Checks the combination of options; throws UsageError. */
 void CheckMaskArgs(const MaskArgs& a) {
     if (a.input.empty() == a.from.empty()) throw UsageError("give either an input CSV file or --from TABLE");
-    if ((!a.from.empty() || !a.to.empty()) && a.db.empty()) throw UsageError("--from and --to need --db FILE");
-    if (!a.db.empty() && a.from.empty() && a.to.empty()) throw UsageError("--db needs --from or --to");
+    if (!a.from.empty() && a.db.empty() && a.fromPg.empty())
+        throw UsageError("--from needs --db FILE or --from-pg CONNINFO");
+    if (!a.to.empty() && a.db.empty() && a.toPg.empty()) throw UsageError("--to needs --db FILE or --to-pg CONNINFO");
+    if (!a.fromPg.empty() && a.from.empty()) throw UsageError("--from-pg needs --from TABLE");
+    if (!a.toPg.empty() && a.to.empty()) throw UsageError("--to-pg needs --to TABLE");
+    if (!a.db.empty() && !SqliteIn(a) && !SqliteOut(a)) throw UsageError("--db needs --from or --to");
     if (!a.to.empty() && !a.output.empty()) throw UsageError("give either --output or --to, not both");
     if ((a.replace || a.append) && a.to.empty()) throw UsageError("--replace and --append need --to TABLE");
     if (a.replace && a.append) throw UsageError("give either --replace or --append, not both");
-    if (!a.from.empty() && NamesEqual(a.from, a.to)) throw UsageError("--from and --to name the same table");
+    if (!a.from.empty() && NamesEqual(a.from, a.to) && (SqliteIn(a) ? SqliteOut(a) : a.fromPg == a.toPg))
+        throw UsageError("--from and --to name the same table");
     if (a.delimiter.size() != 1 || a.delimiter == "\"" || a.delimiter == "\n" || a.delimiter == "\r")
         throw UsageError("--delimiter must be one character other than a quote or a line break");
     if (!a.from.empty() && (!a.sourceTypes.empty() || a.emptyIsBlank))
-        throw UsageError("--source-type and --empty-is-blank apply to CSV input only (SQLite columns keep their "
+        throw UsageError("--source-type and --empty-is-blank apply to CSV input only (table columns keep their "
                          "declared types)");
 }
 
@@ -98,9 +108,9 @@ void RefuseOutputsThatAreInputs(const MaskArgs& a) {
     if (!a.input.empty() && (a.input == "-" ? IdOfDescriptor(STDIN_FILENO, "standard input", &id)
                                             : IdOfPath(a.input, "the input file " + a.input, &id)))
         in.push_back(id);
-    if (!a.from.empty() && a.to.empty() && IdOfPath(a.db, "the database " + a.db, &id)) in.push_back(id);
+    if (SqliteIn(a) && !SqliteOut(a) && IdOfPath(a.db, "the database " + a.db, &id)) in.push_back(id);
     if (!a.to.empty()) {
-        if (IdOfPath(a.db, "the database " + a.db, &id)) out.push_back(id);
+        if (SqliteOut(a) && IdOfPath(a.db, "the database " + a.db, &id)) out.push_back(id);
     } else if (a.output.empty() || a.output == "-") {
         if (IdOfDescriptor(STDOUT_FILENO, "standard output", &id)) out.push_back(id);
     } else if (IdOfPath(a.output, "the output " + a.output, &id)) {
@@ -133,9 +143,10 @@ void CheckMap(const MaskArgs& a, const MapSpec& m, const std::vector<hostemu::Co
 
 /* The table rows are read from: the table `from` of db, or the CSV file `input` with
 ** its declared column types.  Throws RunError or UsageError. */
-std::unique_ptr<Source> OpenSource(const std::string& input, const std::string& from, std::shared_ptr<SqliteDb> db,
-                                   char delim, bool emptyIsBlank, size_t maxRecordBytes,
+std::unique_ptr<Source> OpenSource(const std::string& input, const std::string& from, const std::string& fromPg,
+                                   std::shared_ptr<SqliteDb> db, char delim, bool emptyIsBlank, size_t maxRecordBytes,
                                    const std::vector<std::string>& sourceTypes) {
+    if (!fromPg.empty()) return std::make_unique<PgSource>(fromPg, from);
     if (!from.empty()) return std::make_unique<SqliteSource>(db, from);
     auto csv = std::make_unique<CsvSource>(input, delim, emptyIsBlank, maxRecordBytes);
     for (const std::string& t : sourceTypes) {
@@ -151,9 +162,9 @@ std::unique_ptr<Source> OpenSource(const std::string& input, const std::string& 
 /* A dry run opens the database only when it exists (never creating it), and refuses
 ** what the real run would refuse about the destination table. */
 std::shared_ptr<SqliteDb> OpenDryRunDb(const MaskArgs& a) {
-    if (a.db.empty() || (a.from.empty() && access(a.db.c_str(), F_OK) != 0)) return nullptr;
+    if (a.db.empty() || (!SqliteIn(a) && access(a.db.c_str(), F_OK) != 0)) return nullptr;
     auto db = std::make_shared<SqliteDb>(a.db, false);
-    if (!a.to.empty() && !a.replace && !a.append && db->tableExists(a.to))
+    if (SqliteOut(a) && !a.replace && !a.append && db->tableExists(a.to))
         throw RunError(a.db + ": table " + a.to + " exists (use --replace or --append)");
     return db;
 }
@@ -182,17 +193,18 @@ int RunMaskCommand(const MaskArgs& a) {
             db = OpenDryRunDb(a);
         } else {
             RefuseOutputsThatAreInputs(a);
-            if (!a.db.empty()) db = std::make_shared<SqliteDb>(a.db, a.from.empty());
+            if (!a.db.empty()) db = std::make_shared<SqliteDb>(a.db, !SqliteIn(a));
         }
-        src = OpenSource(a.input, a.from, db, delim, a.emptyIsBlank, a.maxRecordBytes, a.sourceTypes);
+        TableMode mode = a.replace ? TableMode::Replace : a.append ? TableMode::Append : TableMode::Create;
+        src = OpenSource(a.input, a.from, a.fromPg, db, delim, a.emptyIsBlank, a.maxRecordBytes, a.sourceTypes);
         if (a.dryRun) {
             auto d = std::make_unique<DryRunSink>(src->columns(), opt.maps, a.preview);
             dry = d.get();
             sink = std::move(d);
+        } else if (!a.toPg.empty()) {
+            sink = std::make_unique<PgSink>(a.toPg, a.to, mode);
         } else if (!a.to.empty()) {
-            sink = std::make_unique<SqliteSink>(db, a.to, a.replace  ? TableMode::Replace
-                                                          : a.append ? TableMode::Append
-                                                                     : TableMode::Create);
+            sink = std::make_unique<SqliteSink>(db, a.to, mode);
         } else {
             sink = std::make_unique<CsvSink>(a.output.empty() ? "-" : a.output, delim, a.crlf);
         }
@@ -225,7 +237,7 @@ int RunScanCommand(const ScanArgs& a) {
     try {
         std::shared_ptr<SqliteDb> db = a.db.empty() ? nullptr : std::make_shared<SqliteDb>(a.db, false);
         std::unique_ptr<Source> src =
-            OpenSource(a.input, a.from, db, a.delimiter[0], a.emptyIsBlank, a.maxRecordBytes, a.sourceTypes);
+            OpenSource(a.input, a.from, "", db, a.delimiter[0], a.emptyIsBlank, a.maxRecordBytes, a.sourceTypes);
         ScanReport r = ScanTable(*src, opt);
         std::cout << (a.json ? FormatScanJson(r) : FormatScanText(r));
         return r.status();
@@ -251,8 +263,18 @@ int main(int argc, char** argv) {
     mask->add_option("--map", m.maps, kMapHelp)->allow_extra_args(false)->type_name("MAP");
     mask->add_option("-o,--output", m.output, "CSV file to write (default: standard output)")->type_name("FILE");
     mask->add_option("--db", m.db, "SQLite database of --from and --to")->type_name("FILE");
-    mask->add_option("--from", m.from, "Source table in --db (instead of an input CSV file)")->type_name("TABLE");
-    mask->add_option("--to", m.to, "Destination table in --db (instead of CSV output), written in one transaction")
+    mask->add_option("--from-pg", m.fromPg,
+                     "PostgreSQL database of --from (libpq connection string or URI; PG* variables and ~/.pgpass "
+                     "apply)")
+        ->type_name("CONNINFO");
+    mask->add_option("--to-pg", m.toPg, "PostgreSQL database of --to (as --from-pg; may be another server)")
+        ->type_name("CONNINFO");
+    mask->add_option("--from", m.from,
+                     "Source table in --db or --from-pg (instead of an input CSV file); PostgreSQL: SQL syntax, "
+                     "SCHEMA.TABLE, \"Quoted Name\"")
+        ->type_name("TABLE");
+    mask->add_option("--to", m.to, "Destination table in --db or --to-pg (instead of CSV output), written in one "
+                                   "transaction")
         ->type_name("TABLE");
     mask->add_flag("--replace", m.replace, "Drop and create the destination table when it exists");
     mask->add_flag("--append", m.append, "Insert into the destination table when it exists");

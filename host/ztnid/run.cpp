@@ -606,7 +606,7 @@ std::vector<DestColumn> PlanColumns(const std::vector<SourceColumn>& src, const 
                                     std::vector<int>* mapDest) {
     std::vector<DestColumn> dest;
     for (size_t i = 0; i < src.size(); ++i)
-        dest.push_back(DestColumn{src[i].name, src[i].type, src[i].nullable, src[i].declared, int(i)});
+        dest.push_back(DestColumn{src[i].name, src[i].type, src[i].nullable, src[i].declared, int(i), src[i].pgType});
     auto find = [](const auto& cols, const std::string& name) -> int {
         for (size_t i = 0; i < cols.size(); ++i)
             if (NamesEqual(cols[i].name, name)) return int(i);
@@ -625,6 +625,7 @@ std::vector<DestColumn> PlanColumns(const std::vector<SourceColumn>& src, const 
         d.name = m.dest;
         d.nullable = basis < 0 || src[size_t(basis)].nullable;
         d.type = m.typeGiven ? m.type : basis >= 0 ? src[size_t(basis)].type : ColumnType{};
+        if (!m.typeGiven && basis >= 0) d.pgType = src[size_t(basis)].pgType;
         d.declared = !m.typeGiven && basis >= 0 && !src[size_t(basis)].declared.empty() ? src[size_t(basis)].declared
                                                                                         : DeclaredType(d.type);
         int at = find(src, m.dest);

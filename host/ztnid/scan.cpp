@@ -59,10 +59,10 @@ unsigned PossibleCountries(std::string_view s) {
 ** most three characters, the first two compared with FR, UK, ES and IT ignoring case;
 ** -1 for none. */
 int CountryOfCode(std::string_view s) {
-    if (s.size() < 2 || (s.size() > 3 && Utf16Length(s) > 3)) return -1;
+    if (s.size() < 2 || s.size() > 12) return -1; /* three characters take at most 12 bytes */
     char a = char(s[0] & ~0x20), b = char(s[1] & ~0x20);
     for (int k = 0; k < SCAN_COUNTRIES; ++k)
-        if (a == kScanCountries[k][0] && b == kScanCountries[k][1]) return k;
+        if (a == kScanCountries[k][0] && b == kScanCountries[k][1]) return s.size() <= 3 || Utf16Length(s) <= 3 ? k : -1;
     return -1;
 }
 

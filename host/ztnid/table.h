@@ -29,7 +29,8 @@ struct SourceColumn {
     std::string name;             /* UTF-8 */
     ColumnType type;              /* as declared to the exit */
     bool nullable = true;
-    std::string declared;         /* SQLite declared type; "" for CSV */
+    std::string declared;         /* SQL declared type; "" for CSV */
+    std::string pgType;           /* PostgreSQL type of a PostgreSQL column, else "" */
 };
 
 struct DestColumn {
@@ -38,6 +39,7 @@ struct DestColumn {
     bool nullable = true;
     std::string declared;         /* SQL type of a created table */
     int source = -1;              /* index of the source column copied; -1 when mapped */
+    std::string pgType;           /* PostgreSQL type kept from a PostgreSQL source, else "" */
 };
 
 /* The value the exit put into a mapped column for the current row. */

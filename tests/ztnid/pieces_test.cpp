@@ -126,7 +126,7 @@ TEST(ZtnidCsv, SinkWritesWhatTheSourceReadsBack) {
     ztnid_test::WriteFile(dir / "in.csv", "a;b\n\"x;y\";\"\"\n;\"q\"\"\nr\"\nplain;😀\n");
     CsvSource src(dir / "in.csv", ';', false);
     CsvSink sink(dir / "out.csv", ';', true);
-    std::vector<DestColumn> cols{{"a", {}, true, "", 0}, {"b", {}, true, "", 1}, {"m", {}, true, "", -1}};
+    std::vector<DestColumn> cols{{"a", {}, true, "", 0, ""}, {"b", {}, true, "", 1, ""}, {"m", {}, true, "", -1, ""}};
     sink.begin(cols);
     std::vector<OutCell> mapped(3);
     int n = 0;
@@ -177,9 +177,9 @@ TEST(ZtnidColumns, ParsesMapSpecsAndTypes) {
 }
 
 TEST(ZtnidColumns, PlansReplacedAndAddedColumns) {
-    std::vector<SourceColumn> src{{"id", {2, 10}, false, "INTEGER"},
-                                  {"NID", {1, 16}, false, "CHAR(16)"},
-                                  {"country", {2, 2}, true, ""}};
+    std::vector<SourceColumn> src{{"id", {2, 10}, false, "INTEGER", ""},
+                                  {"NID", {1, 16}, false, "CHAR(16)", ""},
+                                  {"country", {2, 2}, true, "", ""}};
     std::vector<int> at;
     auto dest = PlanColumns(src,
                             {ParseMapSpec("nid=switch=country"), ParseMapSpec("copy=switch=country,source=NID"),

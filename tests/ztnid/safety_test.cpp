@@ -24,14 +24,7 @@ using namespace ztnid_test;
 
 namespace {
 
-class Safety : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (ZtnidPath().empty()) GTEST_SKIP() << "ztnid is not built beside the exit";
-        setenv("ZTNID_DRIVE_C", dir.path.c_str(), 1);
-    }
-    TempDir dir;
-};
+class Safety : public ZtnidProgramTest {};
 
 using Rows = std::vector<std::vector<std::string>>;
 

@@ -184,14 +184,7 @@ const Json* Column(const Json& doc, const std::string& name) {
     return nullptr;
 }
 
-class Scan : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (ZtnidPath().empty()) GTEST_SKIP() << "ztnid is not built beside the exit";
-        setenv("ZTNID_DRIVE_C", dir.path.c_str(), 1);
-    }
-    TempDir dir;
-};
+class Scan : public ZtnidProgramTest {};
 
 } // namespace
 

@@ -20,14 +20,7 @@ using namespace ztnid_test;
 
 namespace {
 
-class Ztnid : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (ZtnidPath().empty()) GTEST_SKIP() << "ztnid is not built beside the exit";
-        setenv("ZTNID_DRIVE_C", dir.path.c_str(), 1); /* the exit's log, for both exits */
-    }
-    TempDir dir;
-};
+class Ztnid : public ZtnidProgramTest {};
 
 /* The masked value a row should hold: the put value, or NULL when the exit skipped it. */
 std::string ExpectedValue(const Expected& e) { return e.rc == 0 && !e.isNull ? e.value : kNull; }
@@ -250,7 +243,7 @@ TEST_F(Ztnid, CommandLineMistakesGiveClearMessagesAndStatus2) {
         {{"mask"}, 2, "give either an input CSV file or --from TABLE"},
         {{"mask", dir / "missing.csv"}, 2, "cannot open"},
         {{"mask", sample, "--on-skip", "keep"}, 2, "--on-skip"},
-        {{"mask", sample, "--to", "t"}, 2, "--from and --to need --db FILE"},
+        {{"mask", sample, "--to", "t"}, 2, "--to needs --db FILE or --to-pg CONNINFO"},
         {{"mask", sample, "--source-type", "nope:CHAR(9)"}, 2, "no column nope"},
         {{"mask", sample, "--map", "nid=switch=country", "--exit", dir / "none.so"}, 2, "cannot load the exit"},
         {{"mask", "--db", dir / "x.db", "--to", "t", sample, "--from", "nothing"}, 2, "give either an input CSV"},

@@ -5,7 +5,10 @@
 #ifndef ZTNID_TEST_UTIL_H
 #define ZTNID_TEST_UTIL_H
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -65,6 +68,17 @@ std::vector<std::string> Debris(const std::string& dir);
 
 /* The repository's samples/people.csv. */
 std::string SamplePath();
+
+/* A test of the ztnid program: skipped when it is not built, the exit's log in a
+** private folder. */
+class ZtnidProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (ZtnidPath().empty()) GTEST_SKIP() << "ztnid is not built beside the exit";
+        setenv("ZTNID_DRIVE_C", dir.path.c_str(), 1);
+    }
+    TempDir dir;
+};
 
 } // namespace ztnid_test
 
