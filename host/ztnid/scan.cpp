@@ -354,6 +354,10 @@ void Scanner::suggest(size_t c) {
         m.country = -1;
         m.valid = p.total();
         std::copy(std::begin(p.invalid), std::end(p.invalid), m.invalid);
+        /* Rows before the country column's first code were not paired: they named none. */
+        long counted = m.valid;
+        for (int i = 0; i < REASON_COUNT; ++i) counted += i == REASON_NO_COUNTRY ? 0 : m.invalid[i];
+        m.invalid[REASON_NO_COUNTRY] = s.nonEmpty - counted;
     }
     m.operands = "switch=" + (m.switchColumn.empty() ? "\"" + std::string(kScanCountries[m.country]) : m.switchColumn);
     std::string formats;
