@@ -11,7 +11,9 @@
 ** time.  BM_ZtnidScan runs `ztnid scan --rows all` on a million-row file of eight
 ** columns (id, name, country, nid of every country and layout, phone, date, a 15-digit
 ** order number that the exit is asked about as a French number, postcode), the
-** national numbers drawn by the exit itself.
+** national numbers drawn by the exit itself.  BM_ZtnidCsvToCsv and BM_ZtnidCsvCopy run
+** with one and two threads (-j); BM_ZtnidPgToPg masks the same rows from one PostgreSQL
+** table into another.
 */
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -25,7 +27,10 @@
 #include <string>
 #include <vector>
 
+#include <libpq-fe.h>
+
 #include "host/emul/host_emul.h"
+#include "tests/support/pg_cluster.h"
 
 namespace {
 
@@ -117,11 +122,52 @@ void RunProgram(benchmark::State& state, std::vector<std::string> extra) {
     std::remove(out.c_str());
 }
 
-void BM_ZtnidCsvToCsv(benchmark::State& state) { RunProgram(state, {"--map", "nid=switch=\"ES"}); }
-BENCHMARK(BM_ZtnidCsvToCsv)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+/* The argument is the number of threads (-j). */
+void BM_ZtnidCsvToCsv(benchmark::State& state) {
+    RunProgram(state, {"--map", "nid=switch=\"ES", "-j", std::to_string(state.range(0))});
+}
+BENCHMARK(BM_ZtnidCsvToCsv)->ArgName("j")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
-void BM_ZtnidCsvCopy(benchmark::State& state) { RunProgram(state, {}); }
-BENCHMARK(BM_ZtnidCsvCopy)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+void BM_ZtnidCsvCopy(benchmark::State& state) { RunProgram(state, {"-j", std::to_string(state.range(0))}); }
+BENCHMARK(BM_ZtnidCsvCopy)->ArgName("j")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+/* PostgreSQL to PostgreSQL on a throwaway cluster of this machine (the tests' own: a
+** Unix socket, fsync off): a table of the same million rows, masked into a new table in
+** the same database.  The time is the wall time of the ztnid process, which includes
+** the server's work of reading and writing the tables. */
+std::string PgDatabase(std::string* why) {
+    static std::string db;
+    if (!db.empty()) return db;
+    const pgtest::PgCluster* c = pgtest::SharedPgCluster(why);
+    if (!c) return "";
+    PGconn* conn = PQconnectdb(c->conninfo().c_str());
+    PGresult* r = PQexec(conn,
+                         "CREATE TABLE people (id bigint, name text, country char(2), nid varchar(20));"
+                         "INSERT INTO people SELECT i, (ARRAY['José García', 'Ægir Łukasz', '\"Smith, Jo\"', '王明', "
+                         "'Zoë'])[i % 5 + 1], 'ES', CASE WHEN i % 10 = 0 THEN 'X' ELSE '' END || "
+                         "lpad(((i * 2654435761 + 12345) % 10000000)::text, 7, '0') || "
+                         "substr('TRWAGMYFPDXBNJZSQVHLCKE', ((i * 2654435761 + 12345) % 10000000 % 23)::int + 1, 1) "
+                         "FROM generate_series(1, 1000000) i;");
+    bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+    if (!ok) *why = PQresultErrorMessage(r);
+    PQclear(r);
+    PQclear(PQexec(conn, "VACUUM ANALYZE people"));
+    PQfinish(conn);
+    if (ok) db = c->conninfo();
+    return db;
+}
+
+void BM_ZtnidPgToPg(benchmark::State& state) {
+    std::string why;
+    std::string db = PgDatabase(&why);
+    if (db.empty()) {
+        state.SkipWithError(("no PostgreSQL cluster: " + why).c_str());
+        return;
+    }
+    TimeRuns(state, {"mask", "-q", "--from-pg", db, "--from", "people", "--to-pg", db, "--to", "people_masked",
+                     "--replace", "--map", "nid=switch=\"ES", "-j", std::to_string(state.range(0))});
+}
+BENCHMARK(BM_ZtnidPgToPg)->ArgName("j")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 /* 1024 valid numbers of each country and layout, drawn by the exit's random method. */
 std::vector<std::pair<std::string, std::string>> DrawNumbers() {

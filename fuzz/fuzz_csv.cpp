@@ -30,7 +30,10 @@ Table ReadAll(ztnid::CsvSource& src, ztnid::CsvSink* sink) {
     std::vector<ztnid::DestColumn> cols;
     for (size_t i = 0; i < src.columns().size(); ++i) {
         header.emplace_back(src.columns()[i].name);
-        cols.push_back(ztnid::DestColumn{src.columns()[i].name, {}, true, "", int(i)});
+        ztnid::DestColumn d;
+        d.name = src.columns()[i].name;
+        d.source = int(i);
+        cols.push_back(d);
     }
     t.push_back(header);
     std::vector<ztnid::OutCell> none(cols.size());

@@ -24,11 +24,15 @@ void Batch::clear() {
 
 void Batch::add() {
     if (positions_.empty()) sqlite_ = width_ > 0 && origin_.sqliteValue(0) != nullptr;
+    size_t base = cells_.size();
+    cells_.resize(base + width_);
     for (size_t c = 0; c < width_; ++c) {
-        bool isNull = origin_.isNull(c);
-        std::string_view t = isNull ? std::string_view() : origin_.text(c);
-        cells_.push_back(Cell{bytes_.size(), t.size(), isNull});
-        bytes_.append(t);
+        Cell& cell = cells_[base + c];
+        cell.isNull = origin_.isNull(c);
+        std::string_view t = cell.isNull ? std::string_view() : origin_.text(c);
+        cell.offset = bytes_.size();
+        cell.length = t.size();
+        bytes_.append(t.data(), t.size());
         /* An SQLite value is copied as stored, for a sink that keeps its type. */
         if (sqlite_) {
             sqlite3_value* v = sqlite3_value_dup(origin_.sqliteValue(c));

@@ -331,15 +331,19 @@ void CsvSink::write(Source& src, const std::vector<OutCell>& mapped) {
 }
 
 void CsvSink::writeEncoded(std::string_view bytes, long rows) {
-    out_.append(bytes);
-    rowsBuffered_ += rows;
-    if (out_.size() >= FLUSH_BYTES) flush();
+    flush();
+    put(bytes);
+    rowsFlushed_ += rows;
+}
+
+void CsvSink::put(std::string_view bytes) {
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+        throw RunError("cannot write " + (output_ ? path_ : std::string("standard output")) + ": " +
+                       std::strerror(errno));
 }
 
 void CsvSink::flush() {
-    if (!out_.empty() && std::fwrite(out_.data(), 1, out_.size(), file_) != out_.size())
-        throw RunError("cannot write " + (output_ ? path_ : std::string("standard output")) + ": " +
-                       std::strerror(errno));
+    put(out_);
     out_.clear();
     rowsFlushed_ += rowsBuffered_;
     rowsBuffered_ = 0;

@@ -98,6 +98,7 @@ public:
 private:
     void field(std::string& out, std::string_view v, bool isNull, bool first, bool quoted = false) const;
     void flush();
+    void put(std::string_view bytes);
 
     std::string path_;
     std::unique_ptr<OutputFile> output_;

@@ -351,7 +351,8 @@ int16_t Analyse(const std::u16string& text, hostemu::ColumnMap& m, std::ostream&
                 out << "switch: every row is of country \"" << U8(v + 1, WStrNLen(v + 1, 2)) << "\"\n";
             else
                 out << "switch: the country of each row is read from column " << U8(v, WStrLen(v))
-                    << (FindColumn(v, WStrLen(v), c->srcList) ? "" : ", which is not a source column") << "\n";
+                    << (FindColumn(v, WStrLen(v), c->srcList) ? "" : ", which is not a source column")
+                    << " (ztnid mask stops when the source has no such column)\n";
         }
         if (rbp->pOperands && rbp->pDestCol && (rbp->pSrcCol || (rbp->Flags & MODE_RANDOM)))
             ShowCountries(c, rbp, out, found);

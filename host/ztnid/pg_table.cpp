@@ -5,6 +5,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -351,14 +352,21 @@ void PgSink::write(Source& src, const std::vector<OutCell>& mapped) {
 }
 
 void PgSink::writeEncoded(std::string_view bytes, long rows) {
-    out_.append(bytes);
+    send();
+    put(bytes);
     rows_ += rows;
-    if (out_.size() >= SEND_BYTES) send();
+}
+
+void PgSink::put(std::string_view bytes) {
+    for (size_t at = 0; at < bytes.size(); at += SEND_BYTES) {
+        size_t n = std::min(bytes.size() - at, size_t(SEND_BYTES));
+        if (PQputCopyData(conn_->handle(), bytes.data() + at, int(n)) != 1)
+            throw RunError("PostgreSQL: writing " + table_ + ": " + conn_->error());
+    }
 }
 
 void PgSink::send() {
-    if (!out_.empty() && PQputCopyData(conn_->handle(), out_.data(), int(out_.size())) != 1)
-        throw RunError("PostgreSQL: writing " + table_ + ": " + conn_->error());
+    put(out_);
     out_.clear();
 }
 

@@ -100,6 +100,7 @@ public:
 
 private:
     void send();
+    void put(std::string_view bytes);
 
     std::unique_ptr<PgConnection> conn_;
     std::string table_;
