@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,6 +21,7 @@ namespace ztnid {
 SqliteDb::SqliteDb(const std::string& path, bool create) : path_(path) {
     if (!create && access(path.c_str(), F_OK) != 0)
         throw RunError("cannot open database " + path + ": " + std::strerror(errno));
+    created_ = create && access(path.c_str(), F_OK) != 0;
     int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
@@ -30,7 +32,13 @@ SqliteDb::SqliteDb(const std::string& path, bool create) : path_(path) {
     sqlite3_busy_timeout(db_, 5000);
 }
 
-SqliteDb::~SqliteDb() { sqlite3_close(db_); }
+/* A database file this run created and left without a page (the run failed before its
+** first commit) is removed: no debris. */
+SqliteDb::~SqliteDb() {
+    sqlite3_close(db_);
+    struct stat st;
+    if (created_ && stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) unlink(path_.c_str());
+}
 
 std::string SqliteDb::error() const { return path_ + ": " + sqlite3_errmsg(db_); }
 

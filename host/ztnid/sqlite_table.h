@@ -39,6 +39,7 @@ public:
 private:
     sqlite3* db_ = nullptr;
     std::string path_;
+    bool created_ = false;        /* the file did not exist before */
 };
 
 /* "name" with its double quotes doubled, for SQL text. */

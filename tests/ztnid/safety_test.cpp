@@ -91,6 +91,8 @@ TEST_F(Safety, OutputsAreReplacedAtomicallyAndNeverAnInputOrASpecialFile) {
         {"the input file as database", [] {}, {in, "--db", in, "--to", "t"}, 2, [&] { EXPECT_EQ(ReadFile(in), copy); }},
         {"a missing source database is not created", [] {}, {"--db", dir / "typo.db", "--from", "people"}, 2,
          [&] { EXPECT_FALSE(FileExists(dir / "typo.db")); }},
+        {"a failed run leaves no new database", [] {}, {in, "--db", dir / "new.db", "--to", "t", "--map", "nid:VARCHAR(0)=switch=\"ES"},
+         2, [&] { EXPECT_FALSE(FileExists(dir / "new.db")); }},
     };
     for (const Case& c : cases) {
         c.prepare();
