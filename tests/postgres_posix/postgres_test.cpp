@@ -5,6 +5,7 @@
 ** tables, indexes and views.
 */
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -35,8 +36,17 @@ std::string ReadFile(const std::string& path) {
 class Postgres : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        // The server's log directory for the exit (status=y reports its end calls there),
+        // writable by the server's user.
+        char tmpl[] = "/tmp/ztnid-pglog-XXXXXX";
+        if (mkdtemp(tmpl)) {
+            logDir_ = tmpl;
+            chmod(tmpl, 0777);
+            setenv("ZTNID_DRIVE_C", tmpl, 1);
+        }
         std::string why;
         const pgtest::PgCluster* cluster = pgtest::ZtnidCluster(&why);
+        unsetenv("ZTNID_DRIVE_C"); /* the server's alone: this program and ztnid log elsewhere */
         if (!cluster) {
             failure_ = "no cluster: " + why;
             return;
@@ -66,7 +76,11 @@ protected:
         if (err.empty()) err = db_->copyIn("COPY people_ztnid FROM STDIN (FORMAT csv, HEADER)", ReadFile(out));
         if (!err.empty()) failure_ = "loading the sample: " + err;
     }
-    static void TearDownTestSuite() { db_.reset(); }
+    static void TearDownTestSuite() {
+        db_.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(logDir_, ec);
+    }
 
     void SetUp() override {
         if (!failure_.empty()) GTEST_FAIL() << failure_;
@@ -79,7 +93,7 @@ protected:
     }
 
     static inline std::unique_ptr<Connection> db_;
-    static inline std::string failure_;
+    static inline std::string failure_, logDir_;
 };
 
 /* ------------------------------------------------------------------ equality with the exit */
@@ -199,6 +213,20 @@ TEST_F(Postgres, MasksGeneratedRowsAsTheExitAndTheSameInParallel) {
     Exec("RESET ALL");
 }
 
+TEST_F(Postgres, EndsEveryColumnMapWhenTheQueryEndsOrFails) {
+    auto reports = [] {
+        std::string log = ReadFile(logDir_ + "/ZTMSG.TXT");
+        size_t n = 0;
+        for (size_t at = log.find("column NID"); at != std::string::npos; at = log.find("column NID", at + 1)) ++n;
+        return n;
+    };
+    size_t before = reports();
+    Exec("SELECT count(ztnid.mask(nid, country, 'status=y')) FROM people");
+    EXPECT_EQ(reports(), before + 1);
+    EXPECT_EQ(db_->query("SELECT ztnid.mask(nid, country, 'status=y'), 1 / (id - 5) FROM people").sqlstate, "22012");
+    EXPECT_EQ(reports(), before + 2);
+}
+
 /* ------------------------------------------------------------------ single values */
 
 TEST_F(Postgres, AnswersNullsSkipsAndRefusedOperands) {
@@ -250,6 +278,15 @@ TEST_F(Postgres, DeclaresTheMarkingsOfEachFunction) {
               "check(value text, country text, operands text) ifalses\n"
               "mask(value text, country text, operands text) itrues\n"
               "random(country text, operands text) vtrues\n");
+}
+
+TEST_F(Postgres, ConvertsFromAndToTheDatabaseEncoding) {
+    Exec("CREATE DATABASE latin1 ENCODING 'LATIN1' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0");
+    Connection latin1(pgtest::SharedPgCluster()->conninfo("latin1"));
+    ASSERT_TRUE(latin1.query("CREATE EXTENSION ztnid").ok);
+    for (const char* sql : {"SELECT ztnid.mask('BNCLCU80A01D612U', 'IT')", "SELECT ztnid.check('\u00e9', 'FR')",
+                            "SELECT ztnid.mask('BNC-LCU-80A01-D612\u00e9', 'it')"})
+        EXPECT_EQ(latin1.query(std::string("SET client_encoding = 'UTF8'; ") + sql).value(), Value(sql)) << sql;
 }
 
 /* ------------------------------------------------------------------ in tables, indexes and views */

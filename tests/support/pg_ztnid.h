@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "support/pg_cluster.h"
+#include "tests/support/pg_cluster.h"
 
 namespace pgtest {
 
