@@ -172,6 +172,8 @@ TEST_F(ZtnidPg, AFailedRunLeavesTheDestinationAsItWas) {
         /* the host refuses it: the old table stays */
         {{"--to", "kept", "--replace", "--map", "nid:VARCHAR(9)=switch=\"ES"}, "row 6000"},
         {{"--to", "fresh", "--map", "nid:VARCHAR(9)=switch=\"ES", "-j", "2"}, "row 6000"},
+        /* the table being read, under another name: replacing it would wait forever */
+        {{"--to", "public.SRC", "--replace", "--map", es}, "is the table being read"},
         /* a name is never SQL */
         {{"--to", "victim; DROP TABLE victim", "--map", es}, "is not a valid identifier"},
     };
