@@ -227,6 +227,8 @@ TEST_F(Postgres, DeclaresTheMarkingsOfEachFunction) {
         got += *row[0] + "\n";
     EXPECT_EQ(got,
               "check(value text, country text, operands text) ifalses\n"
+              "keyed_mask(value text, country text, key bytea, operands text, scope text) itrues\n"
+              "keyed_unmask(value text, country text, key bytea, operands text, scope text) itrues\n"
               "mask(value text, country text, operands text) itrues\n"
               "random(country text, operands text) vtrues\n");
 }
@@ -274,6 +276,45 @@ TEST_F(Postgres, WorksInGeneratedColumnsIndexesUpdatesAndViews) {
     EXPECT_EQ(db_->query("SELECT count(*) FROM people").sqlstate, "42501");
     EXPECT_EQ(Value(digest + "people_masked"), expected);
     Exec("RESET ROLE");
+}
+
+/* ------------------------------------------------------------------ keyed masking */
+
+/* keyed_mask gives what ztnid --keyed gives, keyed_unmask takes it back, and a value that
+** is not valid is NULL; a key or format that cannot be used is an error. */
+TEST_F(Postgres, KeyedMaskAsTheZtnidProgramAndBack) {
+    const std::string hex = "8f0c3ad2b71e4c559a0e6d2f41b7c3e98f0c3ad2b71e4c559a0e6d2f41b7c3e9";
+    const std::string key = "'\\x" + hex + "'::bytea", ops = "'format=(FR=15X)'";
+    std::string why;
+    const pgtest::PgCluster* cluster = pgtest::ZtnidCluster(&why);
+    ASSERT_NE(cluster, nullptr) << why;
+    std::ofstream(cluster->dir + "/nid.key") << hex << "\n";
+    std::string out = cluster->dir + "/people_keyed.csv";
+    int rc = std::system(("'" ZTNID_PROGRAM "' mask -q '" + kSample + "' -o '" + out +
+                          "' --map 'nid=switch=country,format=(FR=15X)' --keyed nid=hr --key-file '" + cluster->dir +
+                          "/nid.key'")
+                             .c_str());
+    ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) <= 1);
+    Exec("CREATE TABLE people_keyed (LIKE people)");
+    ASSERT_EQ(db_->copyIn("COPY people_keyed FROM STDIN (FORMAT csv, HEADER)", ReadFile(out)), "");
+    EXPECT_EQ(Value("SELECT count(*) FILTER (WHERE ztnid.keyed_mask(p.nid, p.country, " + key + ", " + ops +
+                    ", 'hr') IS DISTINCT FROM k.nid) || ' of ' || count(k.nid) FROM people p JOIN people_keyed k USING (id)"),
+              "0 of " + Value("SELECT count(nid) FROM people_keyed"));
+    /* The same numbers, in the layout of FR=15X. */
+    EXPECT_EQ(Value("SELECT count(*) FROM people p JOIN people_keyed k USING (id) WHERE k.nid IS NOT NULL AND"
+                    " translate(ztnid.keyed_unmask(k.nid, k.country, " + key + ", " + ops + ", 'hr'), ' -', '')"
+                    " IS DISTINCT FROM translate(p.nid, ' -', '')"),
+              "0");
+    struct { std::string expr, want; } cases[] = {
+        {"ztnid.keyed_mask('185057511234528', 'FR', " + key + ")", ""},  /* a wrong control key */
+        {"ztnid.keyed_mask('185057511234529', 'DE', " + key + ")", ""},
+        {"ztnid.keyed_unmask(ztnid.keyed_mask('X1234567L', 'es', " + key + "), 'ES', " + key + ")", "X1234567L"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(db_->query("SELECT coalesce(" + c.expr + ", '')").value(), c.want) << c.expr;
+    pgtest::QueryResult bad = db_->query("SELECT ztnid.keyed_mask('1234567L', 'ES', '\\x0011'::bytea)");
+    EXPECT_NE(bad.error.find("2 bytes; AES takes 16, 24 or 32"), std::string::npos) << bad.error;
+    bad = db_->query("SELECT ztnid.keyed_mask('1234567L', 'ES', " + key + ", 'format=(ES=9X)')");
+    EXPECT_NE(bad.error.find("format for ES"), std::string::npos) << bad.error;
 }
 
 } // namespace
