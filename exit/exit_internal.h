@@ -60,6 +60,10 @@ void ReleaseColumn(WORKAREA* wa);
 /* One row: EXIT_DONE, EXIT_SKIPPED or EXIT_ERROR (message formatted). */
 int16_t ProcessRow(CALL* c);
 
+/* Country bit (COUNTRY_*) of a code whose first two characters are FR, UK, ES or IT,
+** ignoring case; 0 for anything else. */
+uint16_t CountryOfCode(const char16_t* code);
+
 /* The work area word of a country. */
 uint32_t* CountryWorkArea(WORKAREA* wa, uint16_t countryBit);
 

@@ -204,8 +204,7 @@ static STEP ReadSource(ROW* r, int16_t* result) {
 
 /* ------------------------------------------------------------------ choosing the country */
 
-/* Country bit of a two-character code, ignoring case; 0 for anything else. */
-static uint16_t CountryOfCode(const char16_t* code) {
+uint16_t CountryOfCode(const char16_t* code) {
     static const struct {
         char16_t a, b;
         uint16_t bit;

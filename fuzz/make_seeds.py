@@ -211,10 +211,34 @@ def country_seeds():
         write("fuzz_country", "%s_odd" % cc, odd)
 
 
+# ---------------------------------------------------------------- fuzz_keyed
+
+KEYED_COUNTRY = {"FR": 0, "IT": 1, "ES": 2, "UK": 3}  # bits 0-1 of the control byte
+
+
+def keyed_seeds():
+    for cc, values in VALID.items():
+        for ops in range(7):
+            for unmask in (0, 4):
+                data = u8(KEYED_COUNTRY[cc] | unmask | (ops << 3))
+                for v in values:
+                    data += ascii_str(v)
+                write("fuzz_keyed", "%s_%d_%d" % (cc, ops, unmask), data)
+        # A key of the input's own: raw bytes (16), then as text, each with a scope.
+        raw = u8(KEYED_COUNTRY[cc] | 0x40) + u8(16) + bytes(range(16)) + ascii_str("crm") + ascii_str(values[0])
+        write("fuzz_keyed", "%s_raw_key" % cc, raw)
+        text = u8(KEYED_COUNTRY[cc] | 0xC0) + ascii_str("AAECAwQFBgcICQoLDA0ODw==") + ascii_str("") + ascii_str(values[1])
+        write("fuzz_keyed", "%s_text_key" % cc, text)
+    ops = u8(0x38 | 0x80) + ascii_str("2b7e151628aed2a6abf7158809cf4f3c") + ascii_str("hr") + \
+        ascii_str("format=(FR=13X 2X,IT=6C10X,ES=7X-1X,UK=2X 6X 1C)") + ascii_str(VALID["FR"][2])
+    write("fuzz_keyed", "any_operands", ops)
+
+
 if __name__ == "__main__":
     operand_seeds()
     entry_seeds()
     country_seeds()
-    for target in ("fuzz_operands", "fuzz_entry", "fuzz_country"):
+    keyed_seeds()
+    for target in ("fuzz_operands", "fuzz_entry", "fuzz_country", "fuzz_keyed"):
         d = os.path.join(HERE, "corpus", target)
         print(target, len(os.listdir(d)), "seeds")

@@ -13,7 +13,7 @@ set -eu
 cd "$(dirname "$0")/.."
 total=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-fuzz_operands fuzz_entry fuzz_country fuzz_csv}
+targets=${*:-fuzz_operands fuzz_entry fuzz_country fuzz_csv fuzz_keyed}
 build=build-fuzz
 
 echo "== Fuzzing: $targets (libFuzzer, ASan + UBSan, ${total} s in total)"

@@ -68,6 +68,18 @@ int32_t ShapeOfES(const char16_t* value, int32_t len, SHAPEES* shape, char16_t* 
 /* Reads the seven digits at value into *n: RC_OK, or ES_RC_FORMAT (message formatted). */
 int32_t DigitsOfES(const char16_t* value, int32_t* n, char16_t* msg);
 
+/* Checks the row's source value (kind, blank, shape, digits, and the check letter under
+** MODE_VALIDATE): RC_OK with *shape and the seven digits as *n, RC_BLANK for a blank value,
+** or the refusal code with its message formatted. */
+int32_t ReadValueES(RBPDATA* rbp, SHAPEES* shape, int32_t* n);
+
+/* The separator of the result: the format's when one was given (if the destination has
+** room for it), otherwise the source's. */
+char16_t OutputSeparatorES(const RBPDATA* rbp, uint32_t layout, const SHAPEES* shape);
+
+/* Writes ["X" sep] digits [sep] letter and a NUL; returns its length (8, 9 or 11). */
+int32_t WriteNumberES(char16_t* out, bool isNIE, char16_t sep, const uint8_t* d, char16_t letter);
+
 /* The deterministic scramble of seven digit characters into seven digit values: the
 ** first digit is shifted in place, the other six shifted and reordered.  One-to-one. */
 void ScrambleDigitsES(const char16_t* digits, uint8_t* out);

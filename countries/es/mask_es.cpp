@@ -52,9 +52,7 @@ void ScrambleDigitsES(const char16_t* digits, uint8_t* out) {
     for (int i = 0; i < REORDERED; ++i) out[i + 1] = s[p[i]];
 }
 
-/* The separator of the result: the format's when one was given (if the destination has
-** room for it), otherwise the source's. */
-static char16_t OutputSeparatorES(const RBPDATA* rbp, uint32_t layout, const SHAPEES* shape) {
+char16_t OutputSeparatorES(const RBPDATA* rbp, uint32_t layout, const SHAPEES* shape) {
     if (layout == 0) return shape->sep;
     int32_t room = shape->isNIE ? ES_NIE_SEPARATED_LENGTH : ES_NIF_SEPARATED_LENGTH;
     if (rbp->pDestCol->Length < room) return 0;
@@ -63,8 +61,7 @@ static char16_t OutputSeparatorES(const RBPDATA* rbp, uint32_t layout, const SHA
     return 0;
 }
 
-/* Writes ["X" sep] digits [sep] letter and returns its length (8, 9 or 11). */
-static int32_t WriteNumberES(char16_t* out, bool isNIE, char16_t sep, const uint8_t* d, char16_t letter) {
+int32_t WriteNumberES(char16_t* out, bool isNIE, char16_t sep, const uint8_t* d, char16_t letter) {
     int32_t n = 0;
     if (isNIE) {
         out[n++] = u'X';
@@ -89,26 +86,33 @@ static int32_t RefuseES(const RBPDATA* rbp, int32_t rc) {
     return rc;
 }
 
-/* The mask method for one source value. */
-static int32_t MaskValueES(RBPDATA* rbp, uint32_t layout) {
+int32_t ReadValueES(RBPDATA* rbp, SHAPEES* shape, int32_t* n) {
     const char16_t* v = rbp->InValue.pStr;
     int32_t len = rbp->InLength;
     if (rbp->InKind != KIND_STRING || !v || len < 0) {
         FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x: Invalid NIF/NIE Format!", ES_RC_FORMAT);
-        return RefuseES(rbp, ES_RC_FORMAT);
+        return ES_RC_FORMAT;
     }
-    if (WAllBlank(v, size_t(len))) return BlankResultES(rbp);
-
-    SHAPEES shape;
-    int32_t rc = ShapeOfES(v, len, &shape, rbp->pMsgBuf);
-    if (rc != RC_OK) return RefuseES(rbp, rc);
-    int32_t n;
-    rc = DigitsOfES(v + shape.digitsAt, &n, rbp->pMsgBuf);
-    if (rc != RC_OK) return RefuseES(rbp, rc);
-    if ((rbp->Flags & MODE_VALIDATE) && v[shape.letterAt] != CheckLetterES(n)) {
+    if (WAllBlank(v, size_t(len))) return RC_BLANK;
+    int32_t rc = ShapeOfES(v, len, shape, rbp->pMsgBuf);
+    if (rc != RC_OK) return rc;
+    rc = DigitsOfES(v + shape->digitsAt, n, rbp->pMsgBuf);
+    if (rc != RC_OK) return rc;
+    if ((rbp->Flags & MODE_VALIDATE) && v[shape->letterAt] != CheckLetterES(*n)) {
         FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x: Invalid NIF/NIE Format!", ES_RC_CHECK_LETTER);
-        return RefuseES(rbp, ES_RC_CHECK_LETTER);
+        return ES_RC_CHECK_LETTER;
     }
+    return RC_OK;
+}
+
+/* The mask method for one source value. */
+static int32_t MaskValueES(RBPDATA* rbp, uint32_t layout) {
+    SHAPEES shape;
+    int32_t n;
+    int32_t rc = ReadValueES(rbp, &shape, &n);
+    if (rc == RC_BLANK) return BlankResultES(rbp);
+    if (rc != RC_OK) return RefuseES(rbp, rc);
+    const char16_t* v = rbp->InValue.pStr;
 
     uint8_t d[ES_DIGITS];
     ScrambleDigitsES(v + shape.digitsAt, d);

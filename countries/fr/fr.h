@@ -113,11 +113,21 @@ int32_t DeptIndexFR(const char16_t* nir, int32_t* number);
 ** validate is set), formatting the message of a failure.  0 or the row status. */
 int32_t CheckNIR(RBPDATA* rbp, const char16_t* nir, bool validate);
 
+/* Checks the row's source value (kind, blank, length, separator, then CheckNIR) and
+** shortens a 16-character value in place to its 15 characters; without FR_FORMAT in
+** *layout, the value's layout bit is added to it.  0, RC_BLANK for a blank value, or the
+** row status with its message formatted. */
+int32_t ReadNIR(RBPDATA* rbp, uint32_t* layout);
+
 /* ------------------------------------------------------------------ masking and drawing */
 
 /* Writes the masked form of a checked 15-character NIR and a NUL to out: 0, or 258
 ** (no message) for commune 000 when the commune is masked. */
 int32_t MaskNIR(const char16_t* src, uint32_t flags, char16_t* out);
+
+/* Lays out the finished 15-character output at OutValue: the separator of the layout goes
+** before the key when the destination holds more than 15 characters.  Returns RC_OK. */
+int32_t PutNIR(RBPDATA* rbp, uint32_t layout);
 
 /* Writes a fresh, well-formed NIR and a NUL to out; returns 0. */
 int32_t RandomNIR(char16_t* out);

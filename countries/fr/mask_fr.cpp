@@ -136,9 +136,7 @@ static int32_t TakeLayout(RBPDATA* rbp, char16_t* in, uint32_t* layout) {
     return 0;
 }
 
-/* Lays out the finished 15-character output: the separator of the layout goes before
-** the key when the destination holds more than 15 characters. */
-static int32_t PutOutput(RBPDATA* rbp, uint32_t layout) {
+int32_t PutNIR(RBPDATA* rbp, uint32_t layout) {
     char16_t* out = rbp->OutValue.pStr;
     char16_t sep = 0;
     if (rbp->pDestCol->Length > NIR_CHARS) {
@@ -160,27 +158,33 @@ static int32_t PutOutput(RBPDATA* rbp, uint32_t layout) {
     return RC_OK;
 }
 
-int32_t MaskCountryFR(RBPDATA* rbp, uint32_t* workArea) {
-    uint32_t layout = *workArea;
-    if (!(rbp->Flags & MODE_MASK)) {
-        RandomNIR(rbp->OutValue.pStr);
-        return PutOutput(rbp, layout);
-    }
+int32_t ReadNIR(RBPDATA* rbp, uint32_t* layout) {
     if (rbp->InKind != KIND_STRING) {
         FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x :Invalid Datatype for source data value", MSG_INVALID_DATATYPE);
         return RC_INVALID_TYPE;
     }
     char16_t* in = rbp->InValue.pStr;
-    if (IsBlankInput(in, rbp->InLength)) return BlankOutput(rbp);
+    if (IsBlankInput(in, rbp->InLength)) return RC_BLANK;
     if (rbp->InLength != NIR_CHARS && rbp->InLength != NIR_SEPARATED_CHARS) {
         FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x:Invalid Length for source data value", MSG_INVALID_LENGTH);
         return RC_INVALID_LENGTH;
     }
-    int32_t rc = TakeLayout(rbp, in, &layout);
+    int32_t rc = TakeLayout(rbp, in, layout);
     if (rc) return rc;
-    rc = CheckNIR(rbp, in, (rbp->Flags & MODE_VALIDATE) != 0);
+    return CheckNIR(rbp, in, (rbp->Flags & MODE_VALIDATE) != 0);
+}
+
+int32_t MaskCountryFR(RBPDATA* rbp, uint32_t* workArea) {
+    uint32_t layout = *workArea;
+    if (!(rbp->Flags & MODE_MASK)) {
+        RandomNIR(rbp->OutValue.pStr);
+        return PutNIR(rbp, layout);
+    }
+    int32_t rc = ReadNIR(rbp, &layout);
+    if (rc == RC_BLANK) return BlankOutput(rbp);
     if (rc) return rc;
+    char16_t* in = rbp->InValue.pStr;
     rc = MaskNIR(in, *workArea, rbp->OutValue.pStr);
     if (rc) return rc;
-    return PutOutput(rbp, layout);
+    return PutNIR(rbp, layout);
 }

@@ -154,6 +154,9 @@ inline int MonthLengthIT(char16_t monthLetter, int year) {
 /* 1 when the four characters (letter, three digits) form an accepted commune code, else 0. */
 int CheckCommuneCode(const char16_t* code);
 
+/* A name code: any letters up to the first vowel, then vowels, then only "X" padding. */
+bool NameCodeValidIT(const char16_t* p);
+
 /* Checks the name codes, the birth date and the commune of a compact upper-case code:
 ** 0 or the IT_ERR_* of the first faulty part. */
 uint16_t ValidateCodeIT(const char16_t* code, uint32_t flags);
@@ -166,6 +169,23 @@ int MaskNameCode(const char16_t* in, char16_t* out, int16_t key);
 
 /* Masks a validated compact code into out (17 characters): 0 or IT_ERR_MASK. */
 uint16_t MaskCodeIT(const char16_t* src, char16_t* out, uint32_t flags);
+
+/* Puts back the source's substitution letters, counted from the right, over the digits
+** of out. */
+void CarrySubstitutionsIT(const char16_t* src, char16_t* out);
+
+/* Layout of a source value. */
+enum { IT_SRC_COMPACT, IT_SRC_HYPHEN, IT_SRC_BLANK };
+
+/* Checks the row's source value (kind, length, blank, separators, characters, parts, and
+** the control character under MODE_VALIDATE) and writes its compact upper-case form (17
+** characters) to code: RC_OK with *flags (workArea plus the substitution bits) and
+** *layout (IT_SRC_*), RC_BLANK for a blank value, or the refusal with its message. */
+int32_t ReadCodeIT(RBPDATA* rbp, uint32_t workArea, char16_t* code, uint32_t* flags, int* layout);
+
+/* Writes the compact code masked to the output buffer in the layout of workArea (else
+** of the source), separated when the destination has room. */
+void WriteResultIT(RBPDATA* rbp, uint32_t workArea, const char16_t* masked, int layout);
 
 /* Steps a commune (letter index in CommuneLetters, number) with key c (1..100) until it
 ** reaches an accepted code, which it stores: the rounds taken, or 0 when none is reached. */

@@ -109,8 +109,7 @@ static void PutTwoDigits(char16_t* out, int v) {
     out[1] = char16_t(u'0' + v % 10);
 }
 
-/* Puts back the source's substitution letters, counted from the right, over the digits. */
-static void CarrySubstitutionsIT(const char16_t* src, char16_t* out) {
+void CarrySubstitutionsIT(const char16_t* src, char16_t* out) {
     for (uint8_t pos : OmocodePositions) {
         if (InfoIT(src[pos - 1]).Omocode < 0) break;
         out[pos - 1] = OmocodeLetters[out[pos - 1] - u'0'];
@@ -151,9 +150,6 @@ uint16_t MaskCodeIT(const char16_t* src, char16_t* out, uint32_t flags) {
 /* Copies n characters (a fixed count: the copy is inlined). */
 static inline void CopyChars(char16_t* to, const char16_t* from, size_t n) { std::memcpy(to, from, n * sizeof(char16_t)); }
 
-/* Layout of the source value. */
-enum { SRC_COMPACT, SRC_HYPHEN, SRC_BLANK };
-
 /* Rejects an invalid part, naming the source value as it was received. */
 static int32_t RejectPart(const RBPDATA* rbp, const char16_t* fmt) {
     char16_t src[IT_SEPARATED_CHARS + 1];
@@ -179,15 +175,15 @@ static int32_t BlankResultIT(RBPDATA* rbp) {
 ** value and noting its layout; mixed separators are an error only under validation. */
 static int32_t CompactSourceIT(const RBPDATA* rbp, char16_t* code, int* layout) {
     const char16_t* in = rbp->InValue.pStr;
-    *layout = SRC_COMPACT;
+    *layout = IT_SRC_COMPACT;
     if (rbp->InLength == IT_CODE_CHARS) {
         CopyChars(code, in, IT_CODE_CHARS);
     } else {
         char16_t a = in[3], b = in[7], c = in[13];
         if (a == u'-' && b == u'-' && c == u'-') {
-            *layout = SRC_HYPHEN;
+            *layout = IT_SRC_HYPHEN;
         } else if (a == u' ' && b == u' ' && c == u' ') {
-            *layout = SRC_BLANK;
+            *layout = IT_SRC_BLANK;
         } else if (rbp->Flags & MODE_VALIDATE) {
             FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x :Invalid Separator for source data value\n",
                       int(RC_INVALID_SEPARATOR));
@@ -255,8 +251,7 @@ static int32_t RejectRuleIT(const RBPDATA* rbp, uint16_t status) {
     }
 }
 
-/* Validates the source value and masks it into masked; RC_OK, RC_BLANK or a refusal. */
-static int32_t MaskSourceIT(RBPDATA* rbp, uint32_t workArea, char16_t* masked, int* layout) {
+int32_t ReadCodeIT(RBPDATA* rbp, uint32_t workArea, char16_t* code, uint32_t* flags, int* layout) {
     if (rbp->InKind != KIND_STRING || !rbp->InValue.pStr) {
         FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x :Invalid source value type\n", int(RC_INVALID_TYPE));
         return RC_INVALID_TYPE;
@@ -265,15 +260,14 @@ static int32_t MaskSourceIT(RBPDATA* rbp, uint32_t workArea, char16_t* masked, i
         FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x :Invalid Length for Source Data Value\n", int(RC_INVALID_LENGTH));
         return RC_INVALID_LENGTH;
     }
-    if (WAllBlank(rbp->InValue.pStr, size_t(rbp->InLength))) return BlankResultIT(rbp);
+    if (WAllBlank(rbp->InValue.pStr, size_t(rbp->InLength))) return RC_BLANK;
 
-    char16_t code[IT_CODE_CHARS + 1];
     int32_t rc = CompactSourceIT(rbp, code, layout);
     if (rc != RC_OK) return rc;
-    uint32_t flags = workArea;
-    rc = CheckCharactersIT(rbp, code, &flags);
+    *flags = workArea;
+    rc = CheckCharactersIT(rbp, code, flags);
     if (rc != RC_OK) return rc;
-    uint16_t status = ValidateCodeIT(code, flags);
+    uint16_t status = ValidateCodeIT(code, *flags);
     if (status != 0) return RejectRuleIT(rbp, status);
 
     if (rbp->Flags & MODE_VALIDATE) {
@@ -282,6 +276,16 @@ static int32_t MaskSourceIT(RBPDATA* rbp, uint32_t workArea, char16_t* masked, i
         if (code[15] != given)
             return RejectPart(rbp, u"NID ERROR %#x :Invalid CONTROL CHARACTER for source data value (%s)\n");
     }
+    return RC_OK;
+}
+
+/* Validates the source value and masks it into masked; RC_OK, RC_BLANK or a refusal. */
+static int32_t MaskSourceIT(RBPDATA* rbp, uint32_t workArea, char16_t* masked, int* layout) {
+    char16_t code[IT_CODE_CHARS + 1];
+    uint32_t flags = workArea;
+    int32_t rc = ReadCodeIT(rbp, workArea, code, &flags, layout);
+    if (rc == RC_BLANK) return BlankResultIT(rbp);
+    if (rc != RC_OK) return rc;
     if (MaskCodeIT(code, masked, flags) != 0) {
         FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x :Error while Masking source data value: Row skipped\n",
                   int(RC_CONVERSION));
@@ -294,12 +298,11 @@ static int32_t MaskSourceIT(RBPDATA* rbp, uint32_t workArea, char16_t* masked, i
 static char16_t SeparatorIT(uint32_t workArea, int layout) {
     if (workArea & IT_COMPACT) return 0;
     if (workArea & IT_BLANK) return u' ';
-    if (workArea & IT_HYPHEN) return layout == SRC_BLANK ? u' ' : u'-';
-    return layout == SRC_HYPHEN ? u'-' : layout == SRC_BLANK ? u' ' : 0;
+    if (workArea & IT_HYPHEN) return layout == IT_SRC_BLANK ? u' ' : u'-';
+    return layout == IT_SRC_HYPHEN ? u'-' : layout == IT_SRC_BLANK ? u' ' : 0;
 }
 
-/* Writes the masked code to the output buffer, separated when the destination has room. */
-static void WriteResultIT(RBPDATA* rbp, uint32_t workArea, const char16_t* masked, int layout) {
+void WriteResultIT(RBPDATA* rbp, uint32_t workArea, const char16_t* masked, int layout) {
     char16_t* out = rbp->OutValue.pStr;
     char16_t sep = 0;
     if (rbp->pDestCol && rbp->pDestCol->Length >= IT_SEPARATED_CHARS) sep = SeparatorIT(workArea, layout);
@@ -324,7 +327,7 @@ static void WriteResultIT(RBPDATA* rbp, uint32_t workArea, const char16_t* maske
 int32_t MaskCountryIT(RBPDATA* rbp, uint32_t* workArea) {
     uint32_t wa = workArea ? *workArea : 0;
     char16_t masked[IT_CODE_CHARS + 1];
-    int layout = SRC_COMPACT;
+    int layout = IT_SRC_COMPACT;
     if (rbp->Flags & MODE_RANDOM) {
         if (RandomCodeIT(masked) != 0) {
             FormatMsg(rbp->pMsgBuf, u"NID ERROR Random masking failed:Row Skipped\n");

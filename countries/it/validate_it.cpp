@@ -15,8 +15,7 @@ int CheckCommuneCode(const char16_t* code) {
     return CommuneAcceptedIT(code[0], n) ? 1 : 0;
 }
 
-/* A name code: any letters up to the first vowel, then vowels, then only "X" padding. */
-static bool NameCodeValid(const char16_t* p) {
+bool NameCodeValidIT(const char16_t* p) {
     enum { BEFORE_VOWEL, AFTER_VOWEL, PADDING } state = BEFORE_VOWEL;
     for (int i = 0; i < 3; ++i) {
         bool vowel = InfoIT(p[i]).Vowel >= 0;
@@ -48,8 +47,8 @@ static bool CommuneValid(const char16_t* code, uint32_t flags) {
 }
 
 uint16_t ValidateCodeIT(const char16_t* code, uint32_t flags) {
-    if (!NameCodeValid(code)) return IT_ERR_FAMILY;
-    if (!NameCodeValid(code + 3)) return IT_ERR_FIRST;
+    if (!NameCodeValidIT(code)) return IT_ERR_FAMILY;
+    if (!NameCodeValidIT(code + 3)) return IT_ERR_FIRST;
     if (!BirthDateValid(code, flags)) return IT_ERR_DATE;
     if (!CommuneValid(code, flags)) return IT_ERR_COMMUNE;
     return 0;

@@ -107,6 +107,24 @@ static int32_t WriteNINO(const char16_t* v, int32_t len, int layout, char16_t se
     return n;
 }
 
+int32_t PutNINO(RBPDATA* rbp, uint32_t flags, const NINOSOURCE* src, const char16_t* value, int32_t length) {
+    /* The format's layout, else the source's; a destination of 8 takes no more than
+    ** the prefix and the digits. */
+    int layout = OUT_COMPACT;
+    char16_t sep = 0;
+    if (flags & UK_OUT_NO_SUFFIX) {
+        length = UK_COMPACT_MIN;
+    } else if (flags & UK_FORMAT_GIVEN) {
+        layout = LayoutOfFlags(flags, &sep);
+    } else if (src->code) {
+        layout = LayoutOfSource(src, rbp->pDestCol->Length);
+        sep = src->sep;
+    }
+    rbp->OutLength = WriteNINO(value, length, layout, sep, rbp->OutValue.pStr);
+    rbp->OutKind = KIND_STRING;
+    return RC_OK;
+}
+
 int32_t MaskCountryUK(RBPDATA* rbp, uint32_t* workArea) {
     uint32_t flags = *workArea;
     char16_t value[UK_COMPACT_MAX];
@@ -123,20 +141,5 @@ int32_t MaskCountryUK(RBPDATA* rbp, uint32_t* workArea) {
         length = src.length;
         ScrambleNINO(src.compact, length, flags, value);
     }
-
-    /* The format's layout, else the source's; a destination of 8 takes no more than
-    ** the prefix and the digits. */
-    int layout = OUT_COMPACT;
-    char16_t sep = 0;
-    if (flags & UK_OUT_NO_SUFFIX) {
-        length = UK_COMPACT_MIN;
-    } else if (flags & UK_FORMAT_GIVEN) {
-        layout = LayoutOfFlags(flags, &sep);
-    } else if (src.code) {
-        layout = LayoutOfSource(&src, rbp->pDestCol->Length);
-        sep = src.sep;
-    }
-    rbp->OutLength = WriteNINO(value, length, layout, sep, rbp->OutValue.pStr);
-    rbp->OutKind = KIND_STRING;
-    return RC_OK;
+    return PutNINO(rbp, flags, &src, value, length);
 }

@@ -91,6 +91,10 @@ int32_t ValidateNINO(RBPDATA* rbp, NINOSOURCE* src);
 ** the suffix copied.  Writes `length` characters to out (no terminator). */
 void ScrambleNINO(const char16_t* compact, int32_t length, uint32_t flags, char16_t* out);
 
+/* Writes the value (8 or 9 characters, compact) to OutValue in the layout of the format
+** (flags), else of the source src, as far as the destination has room.  Returns RC_OK. */
+int32_t PutNINO(RBPDATA* rbp, uint32_t flags, const NINOSOURCE* src, const char16_t* value, int32_t length);
+
 /* Draws a NINO into out (no terminator); returns its length, 8 or 9. */
 int32_t RandomNINO(char16_t* out);
 

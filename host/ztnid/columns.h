@@ -62,6 +62,7 @@ struct MapSpec {
     bool typeGiven = false;
     ColumnType type;
     std::string operands;
+    bool keyed = false;           /* masked with the key, not the exit (keyed_column.h) */
 };
 
 /* Parses "DEST[:TYPE(LENGTH)]=OPERANDS".  Throws UsageError. */

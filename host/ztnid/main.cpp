@@ -2,6 +2,7 @@
 ** main.cpp - the ztnid command line.
 **
 **   ztnid mask [options] [INPUT.csv]     copy a table, masking mapped columns
+**   ztnid unmask [options] [INPUT.csv]   copy a table, reversing keyed columns with the key
 **   ztnid scan [options] [INPUT.csv]     find the columns that hold national numbers
 **   ztnid explain [options] 'OPERANDS'   show what the exit makes of an operand string
 **
@@ -28,6 +29,7 @@
 #include "host/ztnid/dry_run.h"
 #include "host/ztnid/exit_lib.h"
 #include "host/ztnid/explain.h"
+#include "host/ztnid/keyed_column.h"
 #include "host/ztnid/output_file.h"
 #include "host/ztnid/pg_table.h"
 #include "host/ztnid/run.h"
@@ -169,10 +171,14 @@ std::shared_ptr<SqliteDb> OpenDryRunDb(const MaskArgs& a) {
     return db;
 }
 
-int RunMaskCommand(const MaskArgs& a) {
+int RunMaskCommand(const MaskArgs& a, const KeyedArgs& keyed, bool unmask) {
     CheckMaskArgs(a);
     RunOptions opt;
     for (const std::string& m : a.maps) opt.maps.push_back(ParseMapSpec(m));
+    struct WipeKey {
+        ~WipeKey() { ForgetKey(); }
+    } wipeKey; /* however the command ends */
+    PrepareKeyed(keyed, unmask, opt.maps);
     opt.onSkip = a.onSkip == "drop" ? SkipPolicy::Drop : a.onSkip == "fail" ? SkipPolicy::Fail : SkipPolicy::Auto;
     opt.exitPath = ChooseExitPath(a.exitPath);
     opt.progress = !a.quiet && isatty(STDERR_FILENO);
@@ -258,7 +264,10 @@ int main(int argc, char** argv) {
                          "Print the version, the exit library that mask loads and its answer to a trial row");
 
     MaskArgs m;
-    CLI::App* mask = app.add_subcommand("mask", "Copy a table to another, masking the mapped columns through the exit");
+    KeyedArgs k;
+    CLI::App* mask = app.add_subcommand("mask", "Copy a table to another, masking the mapped columns through the exit "
+                                                "(or with a key: --keyed); as unmask, reversing keyed columns");
+    mask->alias("unmask");
     mask->add_option("input", m.input, "CSV file to read (header row, UTF-8; \"-\": standard input)")->type_name("FILE");
     mask->add_option("--map", m.maps, kMapHelp)->allow_extra_args(false)->type_name("MAP");
     mask->add_option("-o,--output", m.output, "CSV file to write (default: standard output)")->type_name("FILE");
@@ -310,8 +319,20 @@ int main(int argc, char** argv) {
                    "Run through the exit but write nothing: print a preview of the rows and the summary instead "
                    "(no destination file or table is created or changed)");
     mask->add_option("--preview", m.preview, "Rows shown by --dry-run (default 5)")->type_name("N");
+    mask->add_option("--keyed", k.columns,
+                     "DEST[=SCOPE]: mask the mapped column DEST with the key instead of the exit (same switch, "
+                     "source and format operands; SCOPE gives an unrelated mapping); with unmask, the scope of DEST")
+        ->allow_extra_args(false)
+        ->type_name("DEST[=SCOPE]");
+    mask->add_option("--key-file", k.keyFile, "File holding the key: 32, 48 or 64 hex digits, or base64")
+        ->type_name("FILE");
+    mask->add_option("--key-env", k.keyEnv, "Environment variable holding the key (hex or base64)")->type_name("NAME");
     mask->footer("CSV: an empty field is NULL, a quoted empty field (\"\") an empty string.\n"
-                 "Example: ztnid mask people.csv -o masked.csv --map 'nid=switch=country,format=(ES=8X)'");
+                 "Example: ztnid mask people.csv -o masked.csv --map 'nid=switch=country,format=(ES=8X)'\n"
+                 "Keyed:   ztnid mask people.csv -o masked.csv --map 'nid=switch=country' --keyed nid=hr "
+                 "--key-file nid.key\n"
+                 "         ztnid unmask masked.csv -o people.csv --map 'nid=switch=country' --keyed nid=hr "
+                 "--key-file nid.key");
 
     ScanArgs sc;
     CLI::App* scan = app.add_subcommand(
@@ -365,7 +386,7 @@ int main(int argc, char** argv) {
         if (*explain)
             return Explain(e.operands, ParseType(e.src, DEFAULT_LENGTH), ParseType(e.dest, DEFAULT_LENGTH), std::cout);
         if (*scan) return RunScanCommand(sc);
-        return RunMaskCommand(m);
+        return RunMaskCommand(m, k, argc > 1 && std::string(argv[1]) == "unmask");
     } catch (const UsageError& ex) {
         std::cerr << "ztnid: error: " << ex.what() << "\nRun with --help for more information.\n";
         return STATUS_ERROR;

@@ -22,6 +22,7 @@
 #include "host/emul/host_emul.h"
 #include "host/emul/utf.h"
 #include "host/ztnid/batch.h"
+#include "host/ztnid/keyed_column.h"
 
 namespace ztnid {
 
@@ -317,7 +318,8 @@ Lane& Run::lane(size_t i, Source* rows) {
     for (size_t k = 0; k < opt_.maps.size(); ++k) {
         int d = mapDest_[k];
         l->hosts.push_back(std::make_unique<MapHost>(rows, &l->out[size_t(d)], &dest_[size_t(d)]));
-        l->maps.push_back(std::make_unique<hostemu::ColumnMap>(exitFn_, Utf8ToUtf16(opt_.maps[k].operands), srcCols_,
+        PFN_KLOCOLMAPWEXIT fn = opt_.maps[k].keyed ? KeyedExit() : exitFn_;
+        l->maps.push_back(std::make_unique<hostemu::ColumnMap>(fn, Utf8ToUtf16(opt_.maps[k].operands), srcCols_,
                                                                destCols_, d));
         l->maps.back()->setHost(l->hosts.back().get());
         std::string sw = SwitchColumnOperand(opt_.maps[k].operands);

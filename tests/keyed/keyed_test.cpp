@@ -1,0 +1,393 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "countries/es/es.h"
+#include "countries/fr/fr.h"
+#include "countries/it/it.h"
+#include "countries/uk/uk.h"
+#include "host/emul/host_emul.h"
+#include "keyed/keyed.h"
+
+static const char* kKey1 = "2b7e151628aed2a6abf7158809cf4f3c";
+static const char* kKey2 = "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f";
+
+static std::string Narrow(const std::u16string& s) { return std::string(s.begin(), s.end()); }
+
+/* A masker for one key, operand string and scope, closed at the end of the test. */
+struct Masker {
+    KEYED* k = nullptr;
+    explicit Masker(const char* keyText, const char16_t* operands = u"", const std::string& scope = "") {
+        KEYEDKEY key;
+        char err[KEYED_ERR_CHARS] = "";
+        EXPECT_TRUE(KeyedDecodeKey(keyText, std::strlen(keyText), &key, err)) << err;
+        k = KeyedOpen(&key, operands, scope.data(), scope.size(), err);
+        KeyedWipeKey(&key);
+        EXPECT_NE(k, nullptr) << err;
+    }
+    ~Masker() { KeyedClose(k); }
+    /* The result, or the result code in brackets. */
+    std::u16string run(uint16_t country, const std::u16string& in, bool unmask = false) {
+        char16_t out[KEYED_OUT_CHARS], msg[MSG_BUF_CHARS];
+        int32_t n = 0;
+        int32_t rc = unmask ? KeyedUnmask(k, country, in.data(), int32_t(in.size()), out, &n, msg)
+                            : KeyedMask(k, country, in.data(), int32_t(in.size()), out, &n, msg);
+        if (rc != RC_OK) {
+            std::string code = "[" + std::to_string(rc) + "]";
+            return std::u16string(code.begin(), code.end());
+        }
+        return std::u16string(out, size_t(n));
+    }
+};
+
+/* The exit itself, with validation, as the judge of a value's validity. */
+struct ExitCheck {
+    hostemu::ColumnMap map;
+    explicit ExitCheck(const char16_t* code)
+        : map(&KLOColMapWExit, std::u16string(u"switch=\"") + code + u",validate=y", {{u"NID", 2, 30}},
+              {{u"NID", 2, 30}}) {}
+    bool valid(const std::u16string& v) {
+        map.set(u"NID", v);
+        const char16_t* put = nullptr;
+        bool isNull = false;
+        return map.rowFast(&put, &isNull) == EXIT_DONE;
+    }
+};
+
+/* ------------------------------------------------------------------ valid values drawn */
+
+static std::u16string RandomNirFR(std::mt19937_64& g) {
+    static const int kDepts[] = {0, 1, 13, 20, 33, 59, 75, 93, 95, 97};
+    char16_t v[NIR_CHARS + 1];
+    int dept = g() % 4 ? int(g() % 96) : kDepts[g() % 10]; /* every index 0..95, and some often */
+    int c;
+    do c = int(g() % 999) + 1;
+    while (!IsValidCommuneFR(dept, c));
+    v[0] = char16_t(u'0' + SexDigitsFR[g() % 4]);
+    WriteDigitsFR(v + 1, uint32_t(g() % 100), 2);
+    WriteDigitsFR(v + 3, uint32_t(g() % 12 + 1), 2);
+    WriteDeptFR(v + 5, dept);
+    WriteDigitsFR(v + 7, uint32_t(c), 3);
+    WriteDigitsFR(v + 10, uint32_t(g() % 1000), 3);
+    WriteDigitsFR(v + 13, uint32_t(NirKey(v)), 2);
+    return std::u16string(v, NIR_CHARS);
+}
+
+static std::u16string RandomCodeIT(std::mt19937_64& g) {
+    char16_t v[IT_CODE_CHARS + 1];
+    for (int part = 0; part < 6; part += 3)
+        do
+            for (int i = 0; i < 3; ++i) v[part + i] = char16_t(u'A' + g() % 26);
+        while (!NameCodeValidIT(v + part));
+    int year = int(g() % 100), month = int(g() % 12);
+    int day = int(g() % uint64_t(MonthLengthIT(MonthLetters[month], year))) + 1 + (g() % 2 ? 40 : 0);
+    v[6] = char16_t(u'0' + year / 10), v[7] = char16_t(u'0' + year % 10);
+    v[8] = MonthLetters[month];
+    v[9] = char16_t(u'0' + day / 10), v[10] = char16_t(u'0' + day % 10);
+    int number;
+    do v[11] = CommuneLetters[g() % 12], number = int(g() % 1000);
+    while (!CommuneAcceptedIT(v[11], number));
+    v[12] = char16_t(u'0' + number / 100), v[13] = char16_t(u'0' + number / 10 % 10), v[14] = char16_t(u'0' + number % 10);
+    /* One value in four takes substitution letters on its last 1 to 7 digits. */
+    if (g() % 4 == 0)
+        for (int k = int(g() % 7); k >= 0; --k) v[OmocodePositions[k] - 1] = OmocodeLetters[v[OmocodePositions[k] - 1] - u'0'];
+    SetControlChar(v);
+    return std::u16string(v, IT_CODE_CHARS);
+}
+
+static std::u16string RandomNinoUK(std::mt19937_64& g) {
+    char buf[12];
+    const char16_t* p = PrefixTableUK[g() % UK_PREFIX_COUNT];
+    int suffix = int(g() % 5);
+    std::snprintf(buf, sizeof buf, "%c%c%06d%s", char(p[0]), char(p[1]), int(g() % 999999) + 1,
+                  suffix ? std::string(1, char('A' + suffix - 1)).c_str() : "");
+    return std::u16string(buf, buf + std::strlen(buf));
+}
+
+/* ------------------------------------------------------------------ bijection */
+
+/* count drawn values: each masked value passes the exit's validation and unmasks to the
+** value, and distinct values give distinct results. */
+static void CheckSample(uint16_t country, const char16_t* code, const char16_t* operands,
+                        std::u16string (*draw)(std::mt19937_64&), int count) {
+    Masker m(kKey1, operands);
+    ExitCheck exitCheck(code);
+    std::mt19937_64 g(uint64_t(count) + country);
+    using Fixed = std::array<char16_t, 20>;
+    std::vector<Fixed> in(static_cast<size_t>(count)), out(static_cast<size_t>(count));
+    int bad = 0;
+    for (int i = 0; i < count; ++i) {
+        std::u16string x = draw(g), y = m.run(country, x);
+        bool ok = y.size() >= 8 && y[0] != u'[' && exitCheck.valid(y) && m.run(country, y, true) == x;
+        if (!ok && ++bad <= 5) ADD_FAILURE() << Narrow(operands) << ": " << Narrow(x) << " -> " << Narrow(y);
+        in[size_t(i)] = Fixed{}, out[size_t(i)] = Fixed{};
+        std::copy(x.begin(), x.end(), in[size_t(i)].begin());
+        std::copy(y.begin(), y.end(), out[size_t(i)].begin());
+    }
+    for (auto* v : {&in, &out}) {
+        std::sort(v->begin(), v->end());
+        v->erase(std::unique(v->begin(), v->end()), v->end());
+    }
+    EXPECT_EQ(in.size(), out.size()) << Narrow(operands) << ": distinct values met";
+    EXPECT_EQ(bad, 0);
+}
+
+TEST(KeyedBijection, FranceSampled) {
+    CheckSample(COUNTRY_FR, u"FR", u"", RandomNirFR, 1000000);
+    CheckSample(COUNTRY_FR, u"FR", u"format=(FR=15X)", RandomNirFR, 100000);
+    CheckSample(COUNTRY_FR, u"FR", u"format=(FR=3C2X2C8X)", RandomNirFR, 50000); /* a commune per department */
+    CheckSample(COUNTRY_FR, u"FR", u"format=(FR=1X9C5X)", RandomNirFR, 20000);  /* 4000 values: long walks */
+}
+
+TEST(KeyedBijection, ItalySampled) {
+    CheckSample(COUNTRY_IT, u"IT", u"", RandomCodeIT, 1000000);
+    CheckSample(COUNTRY_IT, u"IT", u"format=(IT=16X)", RandomCodeIT, 100000);
+    CheckSample(COUNTRY_IT, u"IT", u"format=(IT=6X9C1X)", RandomCodeIT, 50000);
+    CheckSample(COUNTRY_IT, u"IT", u"format=(IT=11C5X)", RandomCodeIT, 20000);
+}
+
+TEST(KeyedBijection, UnitedKingdomSampled) {
+    CheckSample(COUNTRY_UK, u"UK", u"format=(UK=2C6X1C)", RandomNinoUK, 1000000);
+    CheckSample(COUNTRY_UK, u"UK", u"format=(UK=8X1C)", RandomNinoUK, 100000);
+}
+
+/* Every NIF and every NIE: distinct results of the same kind, each reversed by unmask (whose
+** reading is the exit's check with validation). */
+TEST(KeyedBijection, SpainExhaustive) {
+    Masker m(kKey1);
+    for (bool nie : {false, true}) {
+        std::vector<bool> seen(10000000);
+        int bad = 0;
+        char16_t in[10], out[KEYED_OUT_CHARS], back[KEYED_OUT_CHARS], msg[MSG_BUF_CHARS];
+        int32_t at = nie ? 1 : 0, len = at + 8, n, n2;
+        in[0] = u'X';
+        for (int32_t v = 0; v < 10000000; ++v) {
+            for (int i = 6, x = v; i >= 0; --i, x /= 10) in[at + i] = char16_t(u'0' + x % 10);
+            in[at + 7] = CheckLetterES(v);
+            int32_t rc = KeyedMask(m.k, COUNTRY_ES, in, len, out, &n, msg);
+            int32_t w = 0;
+            for (int i = 0; i < 7; ++i) w = w * 10 + (out[at + i] - u'0');
+            bool ok = rc == RC_OK && n == len && (out[0] == u'X') == nie && !seen[size_t(w)] &&
+                      KeyedUnmask(m.k, COUNTRY_ES, out, n, back, &n2, msg) == RC_OK && n2 == len &&
+                      std::equal(in, in + len, back);
+            if (rc == RC_OK) seen[size_t(w)] = true;
+            if (!ok && ++bad <= 5) ADD_FAILURE() << Narrow(std::u16string(in, size_t(len)));
+        }
+        EXPECT_EQ(bad, 0);
+    }
+}
+
+/* ------------------------------------------------------------------ keys and scopes */
+
+TEST(KeyedKeys, KeysAndScopesGiveUnrelatedMappings) {
+    struct { uint16_t country; const char16_t* operands; std::u16string (*draw)(std::mt19937_64&); } rows[] = {
+        {COUNTRY_FR, u"", RandomNirFR},
+        {COUNTRY_IT, u"", RandomCodeIT},
+        {COUNTRY_UK, u"format=(UK=2C6X1C)", RandomNinoUK},
+    };
+    const int count = 10000;
+    for (const auto& r : rows) {
+        Masker a(kKey1, r.operands), b(kKey2, r.operands), s1(kKey1, r.operands, "hr"), s2(kKey1, r.operands, "crm");
+        std::mt19937_64 g(7);
+        int sameKey = 0, sameScope = 0, wrongKey = 0;
+        for (int i = 0; i < count; ++i) {
+            std::u16string x = r.draw(g), y = a.run(r.country, x);
+            sameKey += y == b.run(r.country, x);
+            sameScope += s1.run(r.country, x) == s2.run(r.country, x);
+            wrongKey += b.run(r.country, y, true) == x;
+        }
+        EXPECT_LE(sameKey, count / 1000) << r.country;
+        EXPECT_LE(sameScope, count / 1000) << r.country;
+        EXPECT_EQ(wrongKey, 0) << r.country;
+    }
+    Masker a(kKey1), b(kKey2);
+    int same = 0;
+    for (int32_t v = 0; v < 100000; v += 7) {
+        char buf[10];
+        std::snprintf(buf, sizeof buf, "%07d%c", v, char(CheckLetterES(v)));
+        std::u16string x(buf, buf + 8);
+        same += a.run(COUNTRY_ES, x) == b.run(COUNTRY_ES, x);
+    }
+    EXPECT_LE(same, 14);
+}
+
+/* ------------------------------------------------------------------ fields and layouts */
+
+static std::u16string WithControlIT(std::u16string s) {
+    s.resize(IT_CODE_CHARS + 1);
+    SetControlChar(s.data());
+    s.resize(IT_CODE_CHARS);
+    return s;
+}
+
+static std::u16string Compact(std::u16string s) {
+    s.erase(std::remove_if(s.begin(), s.end(), [](char16_t c) { return c == u' ' || c == u'-' || c == u'.'; }), s.end());
+    return s;
+}
+
+/* The result matches a pattern: "*" any replaced character, "#" a substitution letter,
+** anything else itself (copied characters and separators). */
+TEST(KeyedFormats, CopiedFieldsAndLayouts) {
+    const std::u16string it = WithControlIT(u"RSSMRA85T50A562"), omo = WithControlIT(u"RSSMRA85T50A5MN");
+    struct { uint16_t country; const char16_t* operands; std::u16string in; const char* pattern; } rows[] = {
+        {COUNTRY_FR, u"", u"185057511234529", "*****75********"},
+        {COUNTRY_FR, u"", u"1850575112345 29", "*****75****** **"},
+        {COUNTRY_FR, u"format=(FR=5X2C6X-2X)", u"185057511234529", "*****75******-**"},
+        {COUNTRY_FR, u"format=(FR=1X9C5X)", u"185052A00412329", "*85052A004*****"},
+        {COUNTRY_FR, u"format=(FR=5C10X)", u"185057511234529", "18505**********"},
+        {COUNTRY_IT, u"", it.substr(0, 3) + u" " + it.substr(3, 3) + u" " + it.substr(6, 5) + u" " + it.substr(11),
+         "RSS MRA ***** *****"},
+        {COUNTRY_IT, u"format=(IT=11X4C1X)", it, "***********A562*"},
+        {COUNTRY_IT, u"format=(IT=3X-3X-5C-5X)", it, "***-***-85T50-*****"},
+        {COUNTRY_IT, u"format=(IT=6C5X4C1X)", omo, "RSSMRA*****A5##*"},
+        {COUNTRY_UK, u"", u"AB 12 34 56 C", "AB ** ** ** C"},
+        {COUNTRY_UK, u"format=(UK=2C-6X-1C)", u"AB123456c", "AB-******-c"},
+        {COUNTRY_UK, u"format=(UK=2X.2X.2X.2X.1C)", u"AB123456", "**.**.**.**"},
+        {COUNTRY_ES, u"", u"1234567 L", "******* *"},
+        {COUNTRY_ES, u"format=(ES=7X-1X)", u"X1234567L", "X-*******-*"},
+    };
+    for (const auto& r : rows) {
+        Masker m(kKey1, r.operands);
+        std::u16string y = m.run(r.country, r.in);
+        std::string p = r.pattern;
+        bool ok = y.size() == p.size();
+        for (size_t i = 0; ok && i < p.size(); ++i)
+            ok = p[i] == '*' ? y[i] != u' ' && y[i] != u'-' : p[i] == '#' ? InfoIT(y[i]).Omocode >= 0 : y[i] == char16_t(p[i]);
+        EXPECT_TRUE(ok) << Narrow(r.operands) << ": " << Narrow(r.in) << " -> " << Narrow(y) << ", want " << p;
+        EXPECT_EQ(Compact(m.run(r.country, y, true)), Compact(r.in)) << Narrow(y);
+    }
+}
+
+/* The layout is no part of the mapping: a table masked in another layout still joins. */
+TEST(KeyedFormats, LayoutDoesNotChangeTheMapping) {
+    Masker plain(kKey1, u"format=(FR=5X2C8X,IT=16X,UK=2C6X1C)"),
+        separated(kKey1, u"format=(FR=5X2C6X 2X,IT=3X-3X-5X-5X,UK=2C 2X 2X 2X 1C)");
+    EXPECT_EQ(plain.run(COUNTRY_FR, u"185057511234529"), Compact(separated.run(COUNTRY_FR, u"185057511234529")));
+    std::u16string it = WithControlIT(u"RSSMRA85T10A562");
+    EXPECT_EQ(plain.run(COUNTRY_IT, it), Compact(separated.run(COUNTRY_IT, it)));
+    EXPECT_EQ(plain.run(COUNTRY_UK, u"AB123456C"), Compact(separated.run(COUNTRY_UK, u"AB123456C")));
+}
+
+/* ------------------------------------------------------------------ refusals */
+
+TEST(KeyedRefusals, TheExitsCodesAndCounters) {
+    struct { uint16_t country; std::u16string in; int32_t rc; const char* counter; } rows[] = {
+        {COUNTRY_FR, u"185057511234528", RC_INVALID_PART, "InvalidPartCount"},     /* key */
+        {COUNTRY_FR, u"185057512100029", RC_INVALID_PART, "InvalidPartCount"},     /* commune */
+        {COUNTRY_FR, u"18505751123452", RC_INVALID_LENGTH, "InvalidLengthCount"},
+        {COUNTRY_FR, u"1850575112345/29", RC_INVALID_SEPARATOR, "InvalidSeparatorCount"},
+        {COUNTRY_FR, u"185052a00412329", RC_INVALID_DATA, "InvalidDataCount"},
+        {COUNTRY_FR, u"   ", RC_BLANK, nullptr},
+        {COUNTRY_IT, u"RSSMRA85T10A562", RC_INVALID_LENGTH, "InvalidLengthCount"},
+        {COUNTRY_IT, WithControlIT(u"RSSMRA85T10A562").substr(0, 15) + u"0", RC_INVALID_PART, "InvalidPartCount"},
+        {COUNTRY_IT, u"   ", RC_INVALID_LENGTH, "InvalidLengthCount"},
+        {COUNTRY_ES, u"1234567A", RC_INVALID_PART, "InvalidPartCount"},
+        {COUNTRY_ES, u"12345678Z", RC_INVALID_DATA, "InvalidDataCount"},
+        {COUNTRY_ES, u"", RC_BLANK, nullptr},
+        {COUNTRY_UK, u"QQ123456C", RC_INVALID_PART, "InvalidPartCount"},
+        {COUNTRY_UK, u"AB000000C", RC_INVALID_PART, "InvalidPartCount"},
+        {COUNTRY_UK, u"AB12345", RC_INVALID_LENGTH, "InvalidLengthCount"},
+        {0x10, u"123", RC_NOTHING, nullptr},
+    };
+    Masker m(kKey1);
+    for (const auto& r : rows) {
+        for (bool unmask : {false, true}) {
+            char16_t out[KEYED_OUT_CHARS], msg[MSG_BUF_CHARS];
+            int32_t n = -1;
+            int32_t rc = unmask ? KeyedUnmask(m.k, r.country, r.in.data(), int32_t(r.in.size()), out, &n, msg)
+                                : KeyedMask(m.k, r.country, r.in.data(), int32_t(r.in.size()), out, &n, msg);
+            EXPECT_EQ(rc, r.rc) << Narrow(r.in);
+            EXPECT_EQ(n, -1);
+            const char* name = KeyedCounterName(rc);
+            EXPECT_STREQ(name, r.counter) << Narrow(r.in);
+            if (r.counter) {
+                EXPECT_EQ(std::u16string(msg).substr(0, 9), u"NID ERROR") << Narrow(r.in);
+            }
+        }
+    }
+}
+
+/* ------------------------------------------------------------------ keys and opening */
+
+TEST(KeyedKeys, KeyTextAndSources) {
+    struct { const char* text; size_t bytes; } rows[] = {
+        {"2b7e151628aed2a6abf7158809cf4f3c", 16},
+        {"  2B7E151628AED2A6ABF7158809CF4F3CEF4359D8D580AA4F\n", 24},
+        {kKey2, 32},
+        {"AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8=\r\n", 32},
+        {"AAECAwQFBgcICQoLDA0ODw==", 16},
+        {"", 0},
+        {" \n", 0},
+        {"2b7e151628aed2a6", 0},                       /* 8 bytes */
+        {"2b7e151628aed2a6abf7158809cf4f3c00", 0},     /* 17 bytes */
+        {"AAECAwQFBgcICQ==", 0},                       /* base64 of 10 bytes */
+        {"this is no key at all, sorry!", 0},
+    };
+    for (const auto& r : rows) {
+        KEYEDKEY k;
+        char err[KEYED_ERR_CHARS] = "";
+        EXPECT_EQ(KeyedDecodeKey(r.text, std::strlen(r.text), &k, err), r.bytes != 0) << r.text;
+        EXPECT_EQ(k.Length, r.bytes) << r.text;
+        EXPECT_EQ(err[0] != 0, r.bytes == 0) << r.text;
+        if (r.bytes == 32) {
+            EXPECT_EQ(k.Bytes[31], 0x1f);
+        }
+    }
+
+    KEYEDKEY k;
+    char err[KEYED_ERR_CHARS] = "";
+    char path[] = "/tmp/keyed_test_XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, kKey2, std::strlen(kKey2)), ssize_t(std::strlen(kKey2)));
+    close(fd);
+    EXPECT_TRUE(KeyedReadKeyFile(path, &k, err)) << err;
+    EXPECT_EQ(k.Length, 32u);
+    KeyedWipeKey(&k);
+    EXPECT_EQ(k.Length, 0u);
+    EXPECT_EQ(k.Bytes[31], 0);
+    unlink(path);
+    EXPECT_FALSE(KeyedReadKeyFile(path, &k, err));
+    EXPECT_NE(std::string(err).find("cannot read"), std::string::npos) << err;
+
+    setenv("ZT_KEYED_TEST_KEY", "AAECAwQFBgcICQoLDA0ODw==", 1);
+    EXPECT_TRUE(KeyedReadKeyEnv("ZT_KEYED_TEST_KEY", &k, err)) << err;
+    EXPECT_EQ(k.Length, 16u);
+    unsetenv("ZT_KEYED_TEST_KEY");
+    EXPECT_FALSE(KeyedReadKeyEnv("ZT_KEYED_TEST_KEY", &k, err));
+    EXPECT_NE(std::string(err).find("not set"), std::string::npos) << err;
+}
+
+TEST(KeyedKeys, OpenRefusesWhatItCannotUse) {
+    KEYEDKEY key;
+    char err[KEYED_ERR_CHARS];
+    ASSERT_TRUE(KeyedDecodeKey(kKey1, std::strlen(kKey1), &key, err));
+    const std::string longScope(KEYED_SCOPE_MAX + 1, 's');
+    struct { const char16_t* operands; size_t scopeLen; size_t keyLen; const char* error; } rows[] = {
+        {u"format=(FR=5X2C8Y)", 0, 16, "format for FR"},
+        {u"format=(UK=2C-6X-1X)", 0, 16, "format for UK"},
+        {u"format=5X2C8X", 0, 16, "format for FR"},
+        {u"", longScope.size(), 16, "scope"},
+        {u"", 0, 20, "16, 24 or 32"},
+        {u"switch=\"FR,format=(FR=15X,IT=16X,ES=8X,UK=8X1C)", 0, 16, nullptr},
+    };
+    for (const auto& r : rows) {
+        key.Length = r.keyLen;
+        err[0] = 0;
+        KEYED* k = KeyedOpen(&key, r.operands, longScope.data(), r.scopeLen, err);
+        EXPECT_EQ(k == nullptr, r.error != nullptr) << Narrow(r.operands);
+        if (r.error) {
+            EXPECT_NE(std::string(err).find(r.error), std::string::npos) << err;
+        }
+        KeyedClose(k);
+    }
+}
