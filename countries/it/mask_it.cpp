@@ -44,29 +44,6 @@ int MaskNameCode(const char16_t* in, char16_t* out, int16_t key) {
 
 /* ------------------------------------------------------------------ the whole code */
 
-/* The fields of a compact code that the masking works on. */
-struct FIELDS_IT {
-    int year;          /* 0..99 */
-    int month;         /* 1..12 */
-    int day;           /* 1..31, without the 40 of women */
-    bool female;
-    int communeLetter; /* index in CommuneLetters */
-    int32_t number;    /* commune number */
-};
-
-/* Reads the fields of a validated code; false when they are out of range. */
-static bool ReadFieldsIT(const char16_t* src, uint32_t flags, FIELDS_IT* f) {
-    f->year = ReadFieldIT(src + 6, 2, flags & IT_OMO_YEAR);
-    f->month = InfoIT(src[8]).Month + 1;
-    f->day = ReadFieldIT(src + 9, 2, flags & IT_OMO_DAY);
-    f->female = f->day >= 40;
-    if (f->female) f->day -= 40;
-    f->communeLetter = InfoIT(src[11]).Commune;
-    if (!ReadCommuneNumberIT(src, flags, &f->number)) return false;
-    return f->year >= 0 && f->year <= 99 && f->month >= 1 && f->day >= 0 && f->day <= 59 &&
-           f->communeLetter >= 0 && f->number >= 0 && f->number <= 999;
-}
-
 /* x mod a month length, with constant divisors (no hardware division on the row path). */
 static int ModMonthLength(int x, int length) {
     switch (length) {
@@ -78,7 +55,7 @@ static int ModMonthLength(int x, int length) {
 }
 
 /* Moves the date by s: year and month forward, day within the new month's length. */
-static void MaskDateIT(FIELDS_IT* f, int s) {
+static void MaskDateIT(CODEFIELDS_IT* f, int s) {
     f->year = (f->year + s) % 100;
     f->month = (f->month - 1 + s) % 12 + 1;
     f->day = ModMonthLength(f->day + s, MonthLengthIT(MonthLetters[f->month - 1], f->year)) + 1;
@@ -116,15 +93,25 @@ void CarrySubstitutionsIT(const char16_t* src, char16_t* out) {
     }
 }
 
-uint16_t MaskCodeIT(const char16_t* src, char16_t* out, uint32_t flags) {
-    FIELDS_IT f;
-    if (!ReadFieldsIT(src, flags, &f)) return IT_ERR_MASK;
+/* MaskNameCode with a month key for a name code of capitals, from NameMaskIT. */
+static void MaskNameCodeIT(const char16_t* in, char16_t* out, int month) {
+    const char16_t(*letter)[26] = NameMaskIT.Letter[month - 1];
+    bool vowelSeen = false;
+    for (int i = 0; i < 3; ++i) {
+        bool vowel = InfoIT(in[i]).NameClass == NAME_VOWEL_IT;
+        out[i] = vowelSeen && !vowel ? in[i] : letter[i][in[i] - u'A']; /* the "X" padding is kept */
+        vowelSeen = vowelSeen || vowel;
+    }
+}
+
+uint16_t MaskFieldsIT(const char16_t* src, const CODEFIELDS_IT* fields, char16_t* out, uint32_t flags) {
+    CODEFIELDS_IT f = *fields;
     int key = (src[11] - 64) * 1000 + f.number;
     int s = 2 * key + 1;
 
     if (flags & IT_NAMES) {
-        if (!MaskNameCode(src, out, int16_t(f.month)) || !MaskNameCode(src + 3, out + 3, int16_t(f.month)))
-            return IT_ERR_MASK;
+        MaskNameCodeIT(src, out, f.month);
+        MaskNameCodeIT(src + 3, out + 3, f.month);
     } else {
         for (int i = 0; i < 6; ++i) out[i] = src[i];
     }
@@ -138,11 +125,18 @@ uint16_t MaskCodeIT(const char16_t* src, char16_t* out, uint32_t flags) {
     out[11] = CommuneLetters[f.communeLetter];
     out[12] = char16_t(u'0' + f.number / 100);
     PutTwoDigits(out + 13, f.number % 100);
-    out[15] = u'#';
     out[16] = 0;
     if (flags & IT_OMO_ANY) CarrySubstitutionsIT(src, out);
-    SetControlChar(out);
+    out[15] = ControlCharIT(out);
     return 0;
+}
+
+uint16_t MaskCodeIT(const char16_t* src, char16_t* out, uint32_t flags) {
+    CODEFIELDS_IT f;
+    for (int i = 0; i < 6; ++i)
+        if (!WIsUpper(src[i])) return IT_ERR_MASK;
+    if (ValidateFieldsIT(src, flags, &f) != 0) return IT_ERR_MASK;
+    return MaskFieldsIT(src, &f, out, flags);
 }
 
 /* ------------------------------------------------------------------ the row routine */
@@ -198,6 +192,14 @@ static int32_t CompactSourceIT(const RBPDATA* rbp, char16_t* code, int* layout) 
     return RC_OK;
 }
 
+/* True when positions 1-6, 9 and 12 hold capitals and the seven number positions digits:
+** the usual source, which CheckCharactersIT would leave as it is. */
+static bool PlainCharactersIT(const char16_t* code) {
+    return WIsUpper(code[0]) & WIsUpper(code[1]) & WIsUpper(code[2]) & WIsUpper(code[3]) & WIsUpper(code[4]) &
+           WIsUpper(code[5]) & WIsDigit(code[6]) & WIsDigit(code[7]) & WIsUpper(code[8]) & WIsDigit(code[9]) &
+           WIsDigit(code[10]) & WIsUpper(code[11]) & WIsDigit(code[12]) & WIsDigit(code[13]) & WIsDigit(code[14]);
+}
+
 /* Checks the characters of positions 1-15, upper-cases the letters and adds the
 ** substitution bits of the date and commune fields to the row flags. */
 static int32_t CheckCharactersIT(const RBPDATA* rbp, char16_t* code, uint32_t* flags) {
@@ -251,7 +253,8 @@ static int32_t RejectRuleIT(const RBPDATA* rbp, uint16_t status) {
     }
 }
 
-int32_t ReadCodeIT(RBPDATA* rbp, uint32_t workArea, char16_t* code, uint32_t* flags, int* layout) {
+int32_t ReadCodeIT(RBPDATA* rbp, uint32_t workArea, char16_t* code, uint32_t* flags, int* layout,
+                   CODEFIELDS_IT* fields) {
     if (rbp->InKind != KIND_STRING || !rbp->InValue.pStr) {
         FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x :Invalid source value type\n", int(RC_INVALID_TYPE));
         return RC_INVALID_TYPE;
@@ -265,28 +268,33 @@ int32_t ReadCodeIT(RBPDATA* rbp, uint32_t workArea, char16_t* code, uint32_t* fl
     int32_t rc = CompactSourceIT(rbp, code, layout);
     if (rc != RC_OK) return rc;
     *flags = workArea;
-    rc = CheckCharactersIT(rbp, code, flags);
-    if (rc != RC_OK) return rc;
-    uint16_t status = ValidateCodeIT(code, *flags);
+    if (!PlainCharactersIT(code)) {
+        rc = CheckCharactersIT(rbp, code, flags);
+        if (rc != RC_OK) return rc;
+    }
+    uint16_t status = ValidateFieldsIT(code, *flags, fields);
     if (status != 0) return RejectRuleIT(rbp, status);
 
-    if (rbp->Flags & MODE_VALIDATE) {
-        char16_t given = code[15];
-        SetControlChar(code);
-        if (code[15] != given)
-            return RejectPart(rbp, u"NID ERROR %#x :Invalid CONTROL CHARACTER for source data value (%s)\n");
-    }
+    /* Positions 1-15 are digits and capitals now. */
+    if ((rbp->Flags & MODE_VALIDATE) && ControlCharIT(code) != code[15])
+        return RejectPart(rbp, u"NID ERROR %#x :Invalid CONTROL CHARACTER for source data value (%s)\n");
     return RC_OK;
+}
+
+int32_t ReadCodeIT(RBPDATA* rbp, uint32_t workArea, char16_t* code, uint32_t* flags, int* layout) {
+    CODEFIELDS_IT fields;
+    return ReadCodeIT(rbp, workArea, code, flags, layout, &fields);
 }
 
 /* Validates the source value and masks it into masked; RC_OK, RC_BLANK or a refusal. */
 static int32_t MaskSourceIT(RBPDATA* rbp, uint32_t workArea, char16_t* masked, int* layout) {
     char16_t code[IT_CODE_CHARS + 1];
     uint32_t flags = workArea;
-    int32_t rc = ReadCodeIT(rbp, workArea, code, &flags, layout);
+    CODEFIELDS_IT fields;
+    int32_t rc = ReadCodeIT(rbp, workArea, code, &flags, layout, &fields);
     if (rc == RC_BLANK) return BlankResultIT(rbp);
     if (rc != RC_OK) return rc;
-    if (MaskCodeIT(code, masked, flags) != 0) {
+    if (MaskFieldsIT(code, &fields, masked, flags) != 0) {
         FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x :Error while Masking source data value: Row skipped\n",
                   int(RC_CONVERSION));
         return RC_CONVERSION;
