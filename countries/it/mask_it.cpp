@@ -95,11 +95,14 @@ void CarrySubstitutionsIT(const char16_t* src, char16_t* out) {
 
 /* MaskNameCode with a month key for a name code of capitals, from NameMaskIT. */
 static void MaskNameCodeIT(const char16_t* in, char16_t* out, int month) {
+    /* Bits of A, E, I, O and U among the letters A-Z. */
+    constexpr uint32_t kVowels = 1u << 0 | 1u << 4 | 1u << 8 | 1u << 14 | 1u << 20;
     const char16_t(*letter)[26] = NameMaskIT.Letter[month - 1];
     bool vowelSeen = false;
     for (int i = 0; i < 3; ++i) {
-        bool vowel = InfoIT(in[i]).NameClass == NAME_VOWEL_IT;
-        out[i] = vowelSeen && !vowel ? in[i] : letter[i][in[i] - u'A']; /* the "X" padding is kept */
+        unsigned l = unsigned(in[i] - u'A');
+        bool vowel = (kVowels >> l) & 1;
+        out[i] = vowelSeen && !vowel ? in[i] : letter[i][l]; /* the "X" padding is kept */
         vowelSeen = vowelSeen || vowel;
     }
 }
@@ -195,9 +198,12 @@ static int32_t CompactSourceIT(const RBPDATA* rbp, char16_t* code, int* layout) 
 /* True when positions 1-6, 9 and 12 hold capitals and the seven number positions digits:
 ** the usual source, which CheckCharactersIT would leave as it is. */
 static bool PlainCharactersIT(const char16_t* code) {
-    return WIsUpper(code[0]) & WIsUpper(code[1]) & WIsUpper(code[2]) & WIsUpper(code[3]) & WIsUpper(code[4]) &
-           WIsUpper(code[5]) & WIsDigit(code[6]) & WIsDigit(code[7]) & WIsUpper(code[8]) & WIsDigit(code[9]) &
-           WIsDigit(code[10]) & WIsUpper(code[11]) & WIsDigit(code[12]) & WIsDigit(code[13]) & WIsDigit(code[14]);
+    /* Counted without branches: all fifteen must hold. */
+    int capitals = WIsUpper(code[0]) + WIsUpper(code[1]) + WIsUpper(code[2]) + WIsUpper(code[3]) +
+                   WIsUpper(code[4]) + WIsUpper(code[5]) + WIsUpper(code[8]) + WIsUpper(code[11]);
+    int digits = WIsDigit(code[6]) + WIsDigit(code[7]) + WIsDigit(code[9]) + WIsDigit(code[10]) +
+                 WIsDigit(code[12]) + WIsDigit(code[13]) + WIsDigit(code[14]);
+    return capitals + digits == 15;
 }
 
 /* Checks the characters of positions 1-15, upper-cases the letters and adds the
