@@ -93,17 +93,20 @@ void CarrySubstitutionsIT(const char16_t* src, char16_t* out) {
     }
 }
 
-/* MaskNameCode with a month key for a name code of capitals, from NameMaskIT. */
+/* MaskNameCode with a month key for a name code of capitals, from NameMaskIT; without
+** branches, as vowels and consonants come in no order a predictor could learn. */
 static void MaskNameCodeIT(const char16_t* in, char16_t* out, int month) {
     /* Bits of A, E, I, O and U among the letters A-Z. */
     constexpr uint32_t kVowels = 1u << 0 | 1u << 4 | 1u << 8 | 1u << 14 | 1u << 20;
     const char16_t(*letter)[26] = NameMaskIT.Letter[month - 1];
-    bool vowelSeen = false;
+    unsigned vowelSeen = 0;
     for (int i = 0; i < 3; ++i) {
         unsigned l = unsigned(in[i] - u'A');
-        bool vowel = (kVowels >> l) & 1;
-        out[i] = vowelSeen && !vowel ? in[i] : letter[i][l]; /* the "X" padding is kept */
-        vowelSeen = vowelSeen || vowel;
+        unsigned vowel = (kVowels >> l) & 1;
+        unsigned keep = vowelSeen & ~vowel; /* the "X" padding after a vowel */
+        char16_t masked = letter[i][l];
+        out[i] = char16_t(keep ? in[i] : masked);
+        vowelSeen |= vowel;
     }
 }
 
