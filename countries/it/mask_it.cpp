@@ -44,14 +44,14 @@ int MaskNameCode(const char16_t* in, char16_t* out, int16_t key) {
 
 /* ------------------------------------------------------------------ the whole code */
 
-/* x mod a month length, with constant divisors (no hardware division on the row path). */
+/* x (0 to 2^22) mod a month length (28 to 31) without division and without a branch on
+** the length, which varies from row to row: the quotient is x times ceil(2^32 / length),
+** shifted, which is exact in that range. */
 static int ModMonthLength(int x, int length) {
-    switch (length) {
-    case 28: return x % 28;
-    case 29: return x % 29;
-    case 30: return x % 30;
-    default: return x % 31;
-    }
+    static constexpr uint64_t kInverse[4] = {((1ull << 32) + 27) / 28, ((1ull << 32) + 28) / 29,
+                                             ((1ull << 32) + 29) / 30, ((1ull << 32) + 30) / 31};
+    int q = int((uint64_t(x) * kInverse[length - 28]) >> 32);
+    return x - q * length;
 }
 
 /* Moves the date by s: year and month forward, day within the new month's length. */
@@ -70,7 +70,7 @@ int WalkCommuneIT(int* letterIndex, int32_t* number, int c) {
     for (int round = 1; round <= MAX_ROUNDS; ++round) {
         index = (index + c) % 12;
         n -= 3 * c + 7;
-        while (n < 1) n += 999;
+        if (n < 1) n += 999; /* once is enough: n was 0..999 and drops by at most 307 */
         if (CommuneAcceptedIT(CommuneLetters[index], n)) {
             *letterIndex = index;
             *number = n;
