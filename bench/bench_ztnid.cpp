@@ -12,8 +12,9 @@
 ** columns (id, name, country, nid of every country and layout, phone, date, a 15-digit
 ** order number that the exit is asked about as a French number, postcode), the
 ** national numbers drawn by the exit itself.  BM_ZtnidCsvToCsv and BM_ZtnidCsvCopy run
-** with one and two threads (-j); BM_ZtnidPgToPg masks the same rows from one PostgreSQL
-** table into another.
+** with one and two threads (-j), BM_ZtnidCsvToCsvTwoProcesses runs two -j 1 processes at
+** once (the most two cores give independent work); BM_ZtnidPgToPg masks the same rows
+** from one PostgreSQL table into another.
 */
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -77,9 +78,8 @@ std::string ZtnidPath() {
     return (std::filesystem::canonical("/proc/self/exe").parent_path().parent_path() / "ztnid").string();
 }
 
-/* Runs ztnid with args, output to the null device; its exit status, and in *cpu the
-** seconds of processor time it used (a measure less disturbed by a busy machine). */
-int RunZtnid(std::vector<std::string> args, double* cpu) {
+/* Starts ztnid with args, output to the null device. */
+pid_t StartZtnid(std::vector<std::string> args) {
     args.insert(args.begin(), ZtnidPath());
     pid_t pid = fork();
     if (pid == 0) {
@@ -90,12 +90,20 @@ int RunZtnid(std::vector<std::string> args, double* cpu) {
         execv(argv[0], argv.data());
         _exit(127);
     }
+    return pid;
+}
+
+/* Waits for a ztnid run; its exit status, and in *cpu the seconds of processor time it
+** used (a measure less disturbed by a busy machine). */
+int WaitZtnid(pid_t pid, double* cpu) {
     int ws = 0;
     struct rusage ru {};
     wait4(pid, &ws, 0, &ru);
     *cpu += double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
     return WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;
 }
+
+int RunZtnid(std::vector<std::string> args, double* cpu) { return WaitZtnid(StartZtnid(std::move(args)), cpu); }
 
 /* Runs ztnid with args once per iteration, each run over ROWS rows; status 0 expected.
 ** Sets rows_per_cpu_s and returns the processor seconds of one run. */
@@ -127,6 +135,26 @@ void BM_ZtnidCsvToCsv(benchmark::State& state) {
     RunProgram(state, {"--map", "nid=switch=\"ES", "-j", std::to_string(state.range(0))});
 }
 BENCHMARK(BM_ZtnidCsvToCsv)->ArgName("j")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+/* Two runs of -j 1 side by side, on two copies of the output: what the machine gives
+** two independent processes, the ceiling of what -j 2 can gain on it. */
+void BM_ZtnidCsvToCsvTwoProcesses(benchmark::State& state) {
+    std::string in = InputFile("ztnid_bench_1m.csv", WriteMaskInput);
+    double cpu = 0;
+    for (auto _ : state) {
+        pid_t a = StartZtnid({"mask", in, "-o", in + ".out1", "-q", "-j", "1", "--map", "nid=switch=\"ES"});
+        pid_t b = StartZtnid({"mask", in, "-o", in + ".out2", "-q", "-j", "1", "--map", "nid=switch=\"ES"});
+        if ((WaitZtnid(a, &cpu) | WaitZtnid(b, &cpu)) != 0) {
+            state.SkipWithError("ztnid failed");
+            break;
+        }
+    }
+    std::remove((in + ".out1").c_str());
+    std::remove((in + ".out2").c_str());
+    state.SetItemsProcessed(int64_t(state.iterations()) * ROWS * 2);
+    if (cpu > 0) state.counters["rows_per_cpu_s"] = double(state.iterations()) * double(ROWS) * 2 / cpu;
+}
+BENCHMARK(BM_ZtnidCsvToCsvTwoProcesses)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 void BM_ZtnidCsvCopy(benchmark::State& state) { RunProgram(state, {"-j", std::to_string(state.range(0))}); }
 BENCHMARK(BM_ZtnidCsvCopy)->ArgName("j")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);

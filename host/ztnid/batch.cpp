@@ -17,15 +17,16 @@ void Batch::clear() {
     for (sqlite3_value* v : values_) sqlite3_value_free(v);
     values_.clear();
     bytes_.clear();
-    cells_.clear();
+    used_ = 0;
     positions_.clear();
     row_ = 0;
 }
 
 void Batch::add() {
     if (positions_.empty()) sqlite_ = width_ > 0 && origin_.sqliteValue(0) != nullptr;
-    size_t base = cells_.size();
-    cells_.resize(base + width_);
+    size_t base = used_;
+    used_ += width_;
+    if (cells_.size() < used_) cells_.resize(used_ * 2); /* kept from batch to batch */
     for (size_t c = 0; c < width_; ++c) {
         Cell& cell = cells_[base + c];
         cell.isNull = origin_.isNull(c);

@@ -54,6 +54,7 @@ private:
     bool sqlite_ = false;         /* the origin hands out SQLite values */
     std::string bytes_;
     std::vector<Cell> cells_;
+    size_t used_ = 0;             /* cells of the rows held */
     std::vector<sqlite3_value*> values_;
     std::vector<long> positions_;
     size_t row_ = 0;

@@ -66,7 +66,7 @@ struct MaskArgs {
 };
 
 struct ScanArgs {
-    std::string input, db, from, exitPath, delimiter = ",", rows = "100000";
+    std::string input, db, from, fromPg, exitPath, delimiter = ",", rows = "100000";
     std::vector<std::string> sourceTypes;
     bool emptyIsBlank = false, json = false;
     size_t maxRecordBytes = DEFAULT_MAX_RECORD_BYTES;
@@ -208,7 +208,9 @@ int RunMaskCommand(const MaskArgs& a, const KeyedArgs& keyed, bool unmask) {
             dry = d.get();
             sink = std::move(d);
         } else if (!a.toPg.empty()) {
-            sink = std::make_unique<PgSink>(a.toPg, a.to, mode);
+            auto pg = std::make_unique<PgSink>(a.toPg, a.to, mode);
+            if (auto* from = dynamic_cast<PgSource*>(src.get())) pg->refuseTable(from->identity());
+            sink = std::move(pg);
         } else if (!a.to.empty()) {
             sink = std::make_unique<SqliteSink>(db, a.to, mode);
         } else {
@@ -226,12 +228,16 @@ int RunMaskCommand(const MaskArgs& a, const KeyedArgs& keyed, bool unmask) {
 
 int RunScanCommand(const ScanArgs& a) {
     if (a.input.empty() == a.from.empty()) throw UsageError("give either an input CSV file or --from TABLE");
-    if (a.from.empty() != a.db.empty()) throw UsageError("--from and --db go together");
+    if (!a.db.empty() && !a.fromPg.empty()) throw UsageError("give either --db or --from-pg, not both");
+    if (a.from.empty() != (a.db.empty() && a.fromPg.empty()))
+        throw UsageError("--from goes with --db FILE or --from-pg CONNINFO");
     if (a.delimiter.size() != 1 || a.delimiter == "\"" || a.delimiter == "\n" || a.delimiter == "\r")
         throw UsageError("--delimiter must be one character other than a quote or a line break");
     ScanOptions opt;
     opt.exitPath = ChooseExitPath(a.exitPath);
-    opt.sourceName = a.from.empty() ? a.input : a.db + ", table " + a.from;
+    opt.sourceName = a.from.empty()     ? a.input
+                     : a.fromPg.empty() ? a.db + ", table " + a.from
+                                        : "PostgreSQL table " + a.from;
     opt.rowLimit = -1;
     if (a.rows != "all") {
         char* end = nullptr;
@@ -243,7 +249,7 @@ int RunScanCommand(const ScanArgs& a) {
     try {
         std::shared_ptr<SqliteDb> db = a.db.empty() ? nullptr : std::make_shared<SqliteDb>(a.db, false);
         std::unique_ptr<Source> src =
-            OpenSource(a.input, a.from, "", db, a.delimiter[0], a.emptyIsBlank, a.maxRecordBytes, a.sourceTypes);
+            OpenSource(a.input, a.from, a.fromPg, db, a.delimiter[0], a.emptyIsBlank, a.maxRecordBytes, a.sourceTypes);
         ScanReport r = ScanTable(*src, opt);
         std::cout << (a.json ? FormatScanJson(r) : FormatScanText(r));
         return r.status();
@@ -340,7 +346,11 @@ int main(int argc, char** argv) {
                 "the --map that masks each");
     scan->add_option("input", sc.input, "CSV file to read (header row, UTF-8; \"-\": standard input)")->type_name("FILE");
     scan->add_option("--db", sc.db, "SQLite database of --from (never created nor changed)")->type_name("FILE");
-    scan->add_option("--from", sc.from, "Table in --db to scan (instead of an input CSV file)")->type_name("TABLE");
+    scan->add_option("--from-pg", sc.fromPg,
+                     "PostgreSQL database of --from (libpq connection string or URI, as for mask)")
+        ->type_name("CONNINFO");
+    scan->add_option("--from", sc.from, "Table in --db or --from-pg to scan (instead of an input CSV file)")
+        ->type_name("TABLE");
     scan->add_option("--rows", sc.rows, "Rows read at most: a number (default 100000) or all")->type_name("N|all");
     scan->add_flag("--json", sc.json, "Print the report as JSON (schema: host/ztnid/scan.schema.json)");
     scan->add_option("--source-type", sc.sourceTypes,

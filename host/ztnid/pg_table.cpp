@@ -16,7 +16,11 @@ namespace ztnid {
 
 namespace {
 
-enum { SEND_BYTES = 1 << 16, TEXT_LENGTH = DEFAULT_LENGTH };
+enum { SEND_BYTES = 1 << 16 };
+
+/* The server (its start time) and the database (its oid), as one value. */
+const char* const kServerIdentity =
+    "pg_postmaster_start_time()::text || '|' || (SELECT oid FROM pg_database WHERE datname = current_database())";
 
 struct ResultFree {
     void operator()(PGresult* r) const { PQclear(r); }
@@ -152,11 +156,13 @@ std::string PgConnection::quote(const std::string& name) {
 PgSource::PgSource(const std::string& conninfo, const std::string& table)
     : conn_(std::make_unique<PgConnection>(conninfo)), table_(table) {
     /* The server resolves the name along its search path. */
-    auto rel = conn_->query("SELECT n.nspname, c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = "
-                            "c.relnamespace WHERE c.oid = to_regclass($1)",
+    auto rel = conn_->query("SELECT n.nspname, c.relname, " + std::string(kServerIdentity) +
+                                " FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.oid = "
+                                "to_regclass($1)",
                             {table});
     if (rel.empty()) throw RunError("PostgreSQL: no table " + table);
     quoted_ = conn_->quote(rel[0][0]) + "." + conn_->quote(rel[0][1]);
+    identity_ = rel[0][2] + "|" + rel[0][0] + "|" + rel[0][1];
     auto cols = conn_->query("SELECT a.attname, t.typname, a.atttypmod, format_type(a.atttypid, a.atttypmod), "
                              "a.attnotnull FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
                              "WHERE a.attrelid = to_regclass($1) AND a.attnum > 0 AND NOT a.attisdropped "
@@ -295,11 +301,14 @@ void PgSink::begin(const std::vector<DestColumn>& cols) {
     inTransaction_ = true;
     /* SCHEMA.TABLE, or TABLE in the schema where CREATE TABLE would put it. */
     auto name = conn_->query("SELECT coalesce(CASE WHEN array_length(p, 1) = 2 THEN p[1] END, current_schema()), "
-                             "p[array_length(p, 1)], array_length(p, 1) FROM parse_ident($1) AS p",
+                             "p[array_length(p, 1)], array_length(p, 1), " + std::string(kServerIdentity) +
+                                 " FROM parse_ident($1) AS p",
                              {table_});
     if (name[0][2] != "1" && name[0][2] != "2")
         throw RunError("PostgreSQL: " + table_ + ": a table is named TABLE or SCHEMA.TABLE");
     if (name[0][0].empty()) throw RunError("PostgreSQL: " + table_ + ": no schema to create the table in");
+    if (name[0][3] + "|" + name[0][0] + "|" + name[0][1] == sourceIdentity_)
+        throw RunError("PostgreSQL: " + table_ + " is the table being read");
     std::string quoted = conn_->quote(name[0][0]) + "." + conn_->quote(name[0][1]);
     bool exists = !conn_->query("SELECT 1 FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
                                 "WHERE n.nspname = $1 AND c.relname = $2",

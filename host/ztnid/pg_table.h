@@ -67,6 +67,8 @@ public:
     const char* positionWord() const override { return "row"; }
     long position() const override { return row_; }
     double fractionRead() override;
+    /* The server, database and table read: "start time|database|schema|table". */
+    const std::string& identity() const { return identity_; }
 
 private:
     void parseRow(const char* line, size_t n);
@@ -76,7 +78,7 @@ private:
         bool isNull;
     };
     std::unique_ptr<PgConnection> conn_;
-    std::string table_, quoted_, copy_;
+    std::string table_, quoted_, copy_, identity_;
     bool copying_ = false, done_ = false;
     long row_ = 0, rowCount_ = -1;
     std::string values_;          /* the current row's values, unescaped */
@@ -97,13 +99,16 @@ public:
     void commit() override;
     void abort() noexcept override;
     long rowsKept() const override { return committed_ ? rows_ : 0; }
+    /* Refuses to write the table of this PgSource::identity(): replacing the table being
+    ** read would wait for it forever. */
+    void refuseTable(std::string identity) { sourceIdentity_ = std::move(identity); }
 
 private:
     void send();
     void put(std::string_view bytes);
 
     std::unique_ptr<PgConnection> conn_;
-    std::string table_;
+    std::string table_, sourceIdentity_;
     TableMode mode_;
     bool inTransaction_ = false, copying_ = false, committed_ = false;
     long rows_ = 0;

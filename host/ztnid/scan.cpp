@@ -33,6 +33,8 @@ const char* const kReasonNames[REASON_COUNT] = {
 namespace {
 
 enum { FR, IT, ES, UK };
+const char* const kKinds[SCAN_COUNTRIES] = {"French NIR", "Italian codice fiscale", "Spanish NIF/NIE",
+                                            "UK National Insurance numbers"};
 enum { MAX_CODE_COLUMNS = 32, GET_CANNOT_CONVERT = 9 };
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -354,6 +356,10 @@ void Scanner::suggest(size_t c) {
         m.country = -1;
         m.valid = p.total();
         std::copy(std::begin(p.invalid), std::end(p.invalid), m.invalid);
+        /* Rows before the country column's first code were not paired: they named none. */
+        long counted = m.valid;
+        for (int i = 0; i < REASON_COUNT; ++i) counted += i == REASON_NO_COUNTRY ? 0 : m.invalid[i];
+        m.invalid[REASON_NO_COUNTRY] = s.nonEmpty - counted;
     }
     m.operands = "switch=" + (m.switchColumn.empty() ? "\"" + std::string(kScanCountries[m.country]) : m.switchColumn);
     std::string formats;
@@ -464,7 +470,7 @@ std::string FormatScanText(const ScanReport& r) {
         any = true;
         const MapSuggestion& m = c.map;
         o << "\n" << c.name << ": "
-          << (m.switchColumn.empty() ? std::string("numbers of ") + kScanCountries[m.country]
+          << (m.switchColumn.empty() ? std::string(kKinds[m.country]) + " (" + kScanCountries[m.country] + ")"
                                      : "numbers of several countries, named by column " + m.switchColumn)
           << "\n";
         for (int k = 0; k < SCAN_COUNTRIES; ++k) {

@@ -30,4 +30,24 @@ LANGUAGE C VOLATILE STRICT PARALLEL SAFE;
 COMMENT ON FUNCTION ztnid.random(text, text) IS
 'a fresh valid number of the country, from the secure random generator';
 
+-- Keyed masking: a one-to-one mask of the valid numbers that only the key (16, 24 or 32
+-- bytes) reverses; operands carry the format list, scope gives an unrelated mapping.
+CREATE FUNCTION ztnid.keyed_mask(value text, country text, key bytea, operands text DEFAULT '',
+                                 scope text DEFAULT '')
+RETURNS text
+AS 'MODULE_PATHNAME', 'ztnid_keyed_mask'
+LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
+
+COMMENT ON FUNCTION ztnid.keyed_mask(text, text, bytea, text, text) IS
+'the number masked with the key, NULL when it is not valid';
+
+CREATE FUNCTION ztnid.keyed_unmask(value text, country text, key bytea, operands text DEFAULT '',
+                                   scope text DEFAULT '')
+RETURNS text
+AS 'MODULE_PATHNAME', 'ztnid_keyed_unmask'
+LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE;
+
+COMMENT ON FUNCTION ztnid.keyed_unmask(text, text, bytea, text, text) IS
+'the number keyed_mask made this one of, NULL when it is not valid';
+
 GRANT USAGE ON SCHEMA ztnid TO PUBLIC;

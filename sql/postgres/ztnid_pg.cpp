@@ -1,5 +1,6 @@
 /*
-** ztnid_pg.cpp - the ztnid PostgreSQL extension: ztnid.mask, ztnid.check, ztnid.random.
+** ztnid_pg.cpp - the ztnid PostgreSQL extension: ztnid.mask, ztnid.check, ztnid.random,
+** ztnid.keyed_mask and ztnid.keyed_unmask.
 **
 ** Every call site (FmgrInfo) keeps its column maps in fn_extra; a reset callback on
 ** fn_mcxt makes their end calls and frees them, whether the query ends or fails.  The
@@ -22,37 +23,50 @@ PG_MODULE_MAGIC;
 PG_FUNCTION_INFO_V1(ztnid_mask);
 PG_FUNCTION_INFO_V1(ztnid_check);
 PG_FUNCTION_INFO_V1(ztnid_random);
+PG_FUNCTION_INFO_V1(ztnid_keyed_mask);
+PG_FUNCTION_INFO_V1(ztnid_keyed_unmask);
 }
 
 #include <cstring>
 
 #include "sql/common/sql_host.h"
+#include "sql/common/sql_keyed.h"
 
-/* The call site's maps, in the call site's memory context. */
-struct PgCallSite {
-    sqlhost::CallSite* site;
+/* A call site's state (column maps, or keyed maskers) in the call site's memory context;
+** a reset callback on fn_mcxt frees it (end calls, wiped keys), whether the query ends or
+** fails.  It cannot fail. */
+struct PgSite {
+    void* state;
+    void (*free)(void*);
     MemoryContextCallback release;
 };
 
-/* Reset callback: end calls and release.  Runs during error recovery too; it cannot fail. */
-static void ReleaseCallSite(void* arg) {
-    PgCallSite* p = static_cast<PgCallSite*>(arg);
-    sqlhost::FreeCallSite(p->site);
-    p->site = nullptr;
+static void ReleaseSite(void* arg) {
+    PgSite* p = static_cast<PgSite*>(arg);
+    p->free(p->state);
+    p->state = nullptr;
 }
 
-static sqlhost::CallSite* CallSiteOf(FunctionCallInfo fcinfo, sqlhost::Method method) {
+/* The call site's state, made by make() on its first call. */
+template <typename State, typename Make>
+static State* StateOf(FunctionCallInfo fcinfo, Make make, void (*free)(void*)) {
     FmgrInfo* flinfo = fcinfo->flinfo;
-    PgCallSite* p = static_cast<PgCallSite*>(flinfo->fn_extra);
-    if (p && p->site) return p->site;
-    p = static_cast<PgCallSite*>(MemoryContextAllocZero(flinfo->fn_mcxt, sizeof(PgCallSite)));
-    p->site = sqlhost::NewCallSite(method);
-    if (!p->site) ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory")));
-    p->release.func = ReleaseCallSite;
+    PgSite* p = static_cast<PgSite*>(flinfo->fn_extra);
+    if (p && p->state) return static_cast<State*>(p->state);
+    p = static_cast<PgSite*>(MemoryContextAllocZero(flinfo->fn_mcxt, sizeof(PgSite)));
+    p->state = make();
+    if (!p->state) ereport(ERROR, (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("out of memory")));
+    p->free = free;
+    p->release.func = ReleaseSite;
     p->release.arg = p;
     MemoryContextRegisterResetCallback(flinfo->fn_mcxt, &p->release);
     flinfo->fn_extra = p;
-    return p->site;
+    return static_cast<State*>(p->state);
+}
+
+static sqlhost::CallSite* CallSiteOf(FunctionCallInfo fcinfo, sqlhost::Method method) {
+    return StateOf<sqlhost::CallSite>(fcinfo, [method] { return sqlhost::NewCallSite(method); },
+                                      [](void* s) { sqlhost::FreeCallSite(static_cast<sqlhost::CallSite*>(s)); });
 }
 
 /* Argument n as UTF-8 (converted from the database encoding when it differs). */
@@ -107,3 +121,24 @@ extern "C" Datum ztnid_random(PG_FUNCTION_ARGS) {
     sqlhost::Text country = ArgText(fcinfo, 0), operands = ArgText(fcinfo, 1);
     return ResultOf(fcinfo, sqlhost::RunRow(site, sqlhost::Text{}, country, operands));
 }
+
+static sqlhost::KeyedSite* KeyedSiteOf(FunctionCallInfo fcinfo) {
+    return StateOf<sqlhost::KeyedSite>(fcinfo, [] { return sqlhost::NewKeyedSite(); },
+                                       [](void* s) { sqlhost::FreeKeyedSite(static_cast<sqlhost::KeyedSite*>(s)); });
+}
+
+/* keyed_mask and keyed_unmask(value, country, key, operands, scope). */
+static Datum RunKeyed(FunctionCallInfo fcinfo, bool unmask) {
+    sqlhost::KeyedSite* site = KeyedSiteOf(fcinfo);
+    bytea* key = PG_GETARG_BYTEA_PP(2);
+    sqlhost::Text k;
+    k.data = VARDATA_ANY(key);
+    k.size = size_t(VARSIZE_ANY_EXHDR(key));
+    k.isNull = false;
+    sqlhost::Text value = ArgText(fcinfo, 0), country = ArgText(fcinfo, 1), operands = ArgText(fcinfo, 3),
+                  scope = ArgText(fcinfo, 4);
+    return ResultOf(fcinfo, sqlhost::RunKeyed(site, unmask, value, country, k, operands, scope));
+}
+
+extern "C" Datum ztnid_keyed_mask(PG_FUNCTION_ARGS) { return RunKeyed(fcinfo, false); }
+extern "C" Datum ztnid_keyed_unmask(PG_FUNCTION_ARGS) { return RunKeyed(fcinfo, true); }

@@ -6,6 +6,11 @@
 **   ztnid_check(value, country[, operands])   deterministic: NULL when mask writes a
 **                                             value, else why the exit skips the row
 **   ztnid_random(country[, operands])         a fresh valid number of the country
+**   ztnid_keyed_mask(value, country, key[, operands[, scope]])
+**   ztnid_keyed_unmask(value, country, key[, operands[, scope]])
+**                                             deterministic: masked with the key (a blob
+**                                             of 16, 24 or 32 bytes) and reversed; NULL
+**                                             for a value that is not valid
 **
 ** Each registration keeps its column maps for the life of the connection; the end calls
 ** are made when the connection closes (or the function is replaced).
@@ -14,6 +19,7 @@
 SQLITE_EXTENSION_INIT1
 
 #include "sql/common/sql_host.h"
+#include "sql/common/sql_keyed.h"
 
 namespace {
 
@@ -56,6 +62,31 @@ void Random(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 void FreeSite(void* site) { sqlhost::FreeCallSite(static_cast<sqlhost::CallSite*>(site)); }
 
+/* The key argument's bytes (a blob, or the bytes of text). */
+sqlhost::Text ArgBytes(sqlite3_value** argv, int n) {
+    sqlhost::Text t;
+    t.data = static_cast<const char*>(sqlite3_value_blob(argv[n]));
+    t.size = size_t(sqlite3_value_bytes(argv[n]));
+    t.isNull = sqlite3_value_type(argv[n]) == SQLITE_NULL;
+    if (!t.data) t.data = "";
+    return t;
+}
+
+/* keyed_mask and keyed_unmask: NULL for any NULL argument, as a strict function. */
+void Keyed(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool unmask) {
+    for (int i = 0; i < argc; ++i)
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    auto* site = static_cast<sqlhost::KeyedSite*>(sqlite3_user_data(ctx));
+    sqlhost::Text key = ArgBytes(argv, 2); /* read first: text conversions of the others do not touch it */
+    SetResult(ctx, sqlhost::RunKeyed(site, unmask, ArgText(argv, argc, 0), ArgText(argv, argc, 1), key,
+                                     ArgText(argv, argc, 3), ArgText(argv, argc, 4)));
+}
+
+void KeyedMask(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Keyed(ctx, argc, argv, false); }
+void KeyedUnmask(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Keyed(ctx, argc, argv, true); }
+
+void FreeKeyedSite(void* site) { sqlhost::FreeKeyedSite(static_cast<sqlhost::KeyedSite*>(site)); }
+
 /* Registers one name for nArg arguments, with a call site of its own. */
 int Register(sqlite3* db, const char* name, int nArg, int flags, sqlhost::Method method,
              void (*fn)(sqlite3_context*, int, sqlite3_value**)) {
@@ -85,6 +116,17 @@ extern "C" __attribute__((visibility("default"))) int sqlite3_ztnidsqlite_init(s
     for (const auto& f : kFunctions)
         for (int n = f.minArgs; n <= f.minArgs + 1; ++n) {
             int rc = Register(db, f.name, n, f.flags, f.method, f.fn);
+            if (rc != SQLITE_OK) return rc;
+        }
+    const struct {
+        const char* name;
+        void (*fn)(sqlite3_context*, int, sqlite3_value**);
+    } kKeyed[] = {{"ztnid_keyed_mask", KeyedMask}, {"ztnid_keyed_unmask", KeyedUnmask}};
+    for (const auto& f : kKeyed)
+        for (int n = 3; n <= 5; ++n) {
+            sqlhost::KeyedSite* site = sqlhost::NewKeyedSite();
+            if (!site) return SQLITE_NOMEM;
+            int rc = sqlite3_create_function_v2(db, f.name, n, pure, site, f.fn, nullptr, nullptr, FreeKeyedSite);
             if (rc != SQLITE_OK) return rc;
         }
     return SQLITE_OK;

@@ -113,4 +113,33 @@ TEST_F(SqliteExt, AnswersNullsSkipsAndBadInput) {
     for (const Case& c : cases) EXPECT_EQ(Value(std::string("SELECT ") + c.expr), c.want) << c.expr;
 }
 
+/* keyed_mask gives what ztnid --keyed gives, keyed_unmask takes it back, and a value that
+** is not valid is NULL; a key or format that cannot be used is an error. */
+TEST_F(SqliteExt, KeyedMaskAsTheZtnidProgramAndBack) {
+    const std::string hex = "8f0c3ad2b71e4c559a0e6d2f41b7c3e98f0c3ad2b71e4c559a0e6d2f41b7c3e9", key = "x'" + hex + "'";
+    ASSERT_EQ(std::system(("echo " + hex + " > '" + dir_ + "/nid.key'").c_str()), 0);
+    int rc = std::system(("'" ZTNID_PROGRAM "' mask -q --db '" + path_ +
+                          "' --from people --to people_keyed --map nid=switch=country --keyed nid=hr --key-file '" +
+                          dir_ + "/nid.key'")
+                             .c_str());
+    ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) <= 1);
+    EXPECT_EQ(Value("SELECT sum(ztnid_keyed_mask(p.nid, p.country, " + key + ", '', 'hr') IS NOT k.nid) || ' of ' ||"
+                    " count(k.nid) FROM people p JOIN people_keyed k USING (id)"),
+              "0 of " + Value("SELECT count(nid) FROM people_keyed"));
+    EXPECT_EQ(Value("SELECT sum(ztnid_keyed_unmask(k.nid, k.country, " + key + ", '', 'hr') IS NOT p.nid)"
+                    " FROM people p JOIN people_keyed k USING (id) WHERE k.nid IS NOT NULL"),
+              "0");
+    struct { std::string expr, want; } cases[] = {
+        {"ztnid_keyed_mask('185057511234528', 'FR', " + key + ")", "<NULL>"},
+        {"ztnid_keyed_mask(NULL, 'FR', " + key + ")", "<NULL>"},
+        {"ztnid_keyed_unmask(ztnid_keyed_mask('X1234567L', 'ES', " + key + ", 'format=(ES=7X-1X)'), 'ES', " + key +
+             ")",
+         "X-1234567-L"},
+        {"ztnid_keyed_mask('1234567L', 'ES', x'0011')", "<ERROR the key has 2 bytes; AES takes 16, 24 or 32>"},
+        {"ztnid_keyed_mask('1234567L', 'ES', " + key + ", 'format=(ES=9X)')",
+         "<ERROR the format for ES is not one the country accepts>"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Value("SELECT " + c.expr), c.want) << c.expr;
+}
+
 } // namespace

@@ -23,10 +23,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "support/pg_cluster.h"
+#include "tests/support/pg_cluster.h"
 
 namespace pgtest {
 

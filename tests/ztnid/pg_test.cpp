@@ -142,6 +142,17 @@ TEST_F(ZtnidPg, CopiesAgreeBetweenPostgresqlCsvAndSqlite) {
     EXPECT_TRUE(AsCsv(with({"-j", "2"})) == masked);
 }
 
+TEST_F(ZtnidPg, ScanFindsTheSampleNumbersAndADryRunCreatesNothing) {
+    ASSERT_EQ(RunZtnid({"mask", "-q", SamplePath(), "--to-pg", db, "--to", "scan_people"}).status, 0);
+    Outcome o = RunZtnid({"scan", "--from-pg", db, "--from", "scan_people", "--json", "--rows", "300"}); /* a partial read */
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("\"line\": \"--map 'nid=switch=country'\""), std::string::npos) << o.out;
+    Outcome d = RunZtnid({"mask", "--dry-run", "--from-pg", db, "--from", "scan_people", "--to-pg", db, "--to",
+                          "never_made", "--map", "nid=switch=country"});
+    EXPECT_EQ(d.status, 1) << d.err;
+    EXPECT_EQ(Sql(db, "SELECT to_regclass('never_made') IS NULL"), (std::vector<std::vector<std::string>>{{"t"}}));
+}
+
 TEST_F(ZtnidPg, AFailedRunLeavesTheDestinationAsItWas) {
     Sql(db, "DROP TABLE IF EXISTS src, narrow, kept, fresh, victim;"
             "CREATE TABLE src (id integer, nid varchar(20));"
@@ -161,6 +172,8 @@ TEST_F(ZtnidPg, AFailedRunLeavesTheDestinationAsItWas) {
         /* the host refuses it: the old table stays */
         {{"--to", "kept", "--replace", "--map", "nid:VARCHAR(9)=switch=\"ES"}, "row 6000"},
         {{"--to", "fresh", "--map", "nid:VARCHAR(9)=switch=\"ES", "-j", "2"}, "row 6000"},
+        /* the table being read, under another name: replacing it would wait forever */
+        {{"--to", "public.SRC", "--replace", "--map", es}, "is the table being read"},
         /* a name is never SQL */
         {{"--to", "victim; DROP TABLE victim", "--map", es}, "is not a valid identifier"},
     };

@@ -96,7 +96,8 @@ std::map<std::string, std::string (*)(std::mt19937&, Drawer*)> Decoys() {
 std::string ValidName(size_t i) { return "nid_" + kValid[i].first + "_" + std::to_string(i); }
 
 /* The generated table: decoys, one column per country and layout, and a column of
-** every country with its country column. */
+** every country with its country column (which names no masked country on the first
+** row). */
 std::string MakeTable(const std::string& path) {
     std::mt19937 rng(17);
     auto decoys = Decoys();
@@ -111,7 +112,7 @@ std::string MakeTable(const std::string& path) {
         for (const auto& d : decoys) csv += d.second(rng, row % 2 ? &itDrawer : &ukDrawer) + ",";
         for (Drawer& d : valid) csv += d.next() + ",";
         size_t pick = rng() % kValid.size();
-        csv += kValid[pick].first + "," + valid[pick].next() + "\n";
+        csv += (row == 0 ? "DE" : kValid[pick].first) + "," + valid[pick].next() + "\n"; /* a country not masked first */
     }
     WriteFile(path, csv);
     return csv;
@@ -199,6 +200,9 @@ TEST_F(Scan, FindsTheSampleNumbersWithTheirCountryColumn) {
     EXPECT_EQ((*nid)["map"]["switch"], "country");
     EXPECT_EQ((*nid)["map"]["line"], "--map 'nid=switch=country'"); /* several layouts per country: the default keeps each */
     EXPECT_GT((*nid)["map"]["confidence"].get<double>(), 0.5);
+    long accounted = (*nid)["map"]["valid"];
+    for (const auto& r : (*nid)["map"]["invalid"].items()) accounted += r.value().get<long>();
+    EXPECT_EQ(accounted, (*nid)["non_empty"]); /* every value valid or refused for a reason */
 }
 
 TEST_F(Scan, FindsEveryCountryInEveryLayoutAndNoDecoy) {
@@ -223,7 +227,8 @@ TEST_F(Scan, FindsEveryCountryInEveryLayoutAndNoDecoy) {
     const Json* mixed = Column(doc, "mixed");
     ASSERT_TRUE(mixed && (*mixed)["detected"]);
     EXPECT_EQ((*mixed)["map"]["switch"], "ctry");
-    EXPECT_EQ((*mixed)["map"]["valid"], kRows);
+    EXPECT_EQ((*mixed)["map"]["valid"], kRows - 1);
+    EXPECT_EQ((*mixed)["map"]["invalid"], Json({{"no country", 1}}));
 
     /* The suggested maps mask every row and keep each value's separators. */
     Outcome o = RunZtnid(maskArgs);
