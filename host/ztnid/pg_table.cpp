@@ -62,6 +62,51 @@ char Unescape(const char* s, size_t n, size_t* i) {
     }
 }
 
+} // namespace
+
+bool ParseCopyLine(std::string_view line, std::string* values, std::vector<CopyField>* fields, std::string* why) {
+    const char* s = line.data();
+    size_t n = line.size(), field = 0, i = 0;
+    values->clear();
+    for (;;) {
+        if (field == fields->size()) {
+            *why = "more fields than columns";
+            return false;
+        }
+        CopyField& f = (*fields)[field];
+        f.offset = values->size();
+        f.isNull = n - i >= 2 && s[i] == '\\' && s[i + 1] == 'N' && (i + 2 == n || s[i + 2] == '\t');
+        if (f.isNull) {
+            i += 2;
+        } else {
+            while (i < n && s[i] != '\t') {
+                size_t run = i;
+                while (run < n && s[run] != '\t' && s[run] != '\\') ++run;
+                values->append(s + i, run - i);
+                i = run;
+                if (i < n && s[i] == '\\') {
+                    if (++i == n) {
+                        *why = "the line ends in a backslash";
+                        return false;
+                    }
+                    *values += Unescape(s, n, &i);
+                }
+            }
+        }
+        f.length = values->size() - f.offset;
+        ++field;
+        if (i == n) break;
+        ++i; /* the tab */
+    }
+    if (field != fields->size()) {
+        *why = "fewer fields than columns";
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
 /* Characters COPY's text format escapes on the way in. */
 struct EscapeTable {
     char code[256] = {};
@@ -74,8 +119,9 @@ struct EscapeTable {
 };
 const EscapeTable kEscape;
 
-/* Appends a value in COPY's text format. */
-void AppendEscaped(std::string& out, std::string_view v) {
+} // namespace
+
+void AppendCopyText(std::string& out, std::string_view v) {
     size_t from = 0;
     for (size_t i = 0; i < v.size(); ++i) {
         char e = kEscape.code[static_cast<unsigned char>(v[i])];
@@ -87,6 +133,8 @@ void AppendEscaped(std::string& out, std::string_view v) {
     }
     out.append(v.data() + from, v.size() - from);
 }
+
+namespace {
 
 /* The exit's type of a PostgreSQL column from its catalog entry (type name, typmod). */
 ColumnType ExitTypeOf(const std::string& typname, long typmod) {
@@ -228,42 +276,14 @@ bool PgSource::next() {
     return false;
 }
 
-/* Splits one line of COPY's text format into fields and unescapes them: \N is NULL. */
 void PgSource::parseRow(const char* s, size_t n) {
-    values_.clear();
-    size_t field = 0, i = 0;
-    for (;;) {
-        if (field == fields_.size())
-            throw RunError("PostgreSQL: reading " + table_ + ", row " + std::to_string(row_) + ": more fields than columns");
-        Field& f = fields_[field];
-        f.offset = values_.size();
-        f.isNull = n - i >= 2 && s[i] == '\\' && s[i + 1] == 'N' && (i + 2 == n || s[i + 2] == '\t');
-        if (f.isNull) {
-            i += 2;
-        } else {
-            while (i < n && s[i] != '\t') {
-                size_t run = i;
-                while (run < n && s[run] != '\t' && s[run] != '\\') ++run;
-                values_.append(s + i, run - i);
-                i = run;
-                if (i < n && s[i] == '\\') {
-                    ++i;
-                    if (i == n) throw RunError("PostgreSQL: reading " + table_ + ": a line ends in a backslash");
-                    values_ += Unescape(s, n, &i);
-                }
-            }
-        }
-        f.length = values_.size() - f.offset;
-        ++field;
-        if (i == n) break;
-        ++i; /* the tab */
-    }
-    if (field != fields_.size())
-        throw RunError("PostgreSQL: reading " + table_ + ", row " + std::to_string(row_) + ": fewer fields than columns");
+    std::string why;
+    if (!ParseCopyLine(std::string_view(s, n), &values_, &fields_, &why))
+        throw RunError("PostgreSQL: reading " + table_ + ", row " + std::to_string(row_) + ": " + why);
 }
 
 std::string_view PgSource::text(size_t col) {
-    const Field& f = fields_[col];
+    const CopyField& f = fields_[col];
     return std::string_view(values_.data() + f.offset, f.length);
 }
 
@@ -342,13 +362,13 @@ void PgSink::encode(Source& src, const std::vector<OutCell>& mapped, std::string
         int s = cols_[i].source;
         if (s >= 0) {
             if (src.isNull(size_t(s))) out += "\\N";
-            else AppendEscaped(out, src.text(size_t(s)));
+            else AppendCopyText(out, src.text(size_t(s)));
         } else if (mapped[i].isNull) {
             out += "\\N";
         } else {
             scratch.clear();
             AppendUtf8(scratch, mapped[i].value.data(), mapped[i].value.size());
-            AppendEscaped(out, scratch);
+            AppendCopyText(out, scratch);
         }
     }
     out += '\n';

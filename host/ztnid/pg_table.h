@@ -33,6 +33,21 @@ struct pg_conn;
 
 namespace ztnid {
 
+/* One field of a line of COPY's text format: its unescaped value in a buffer. */
+struct CopyField {
+    size_t offset = 0, length = 0;
+    bool isNull = false;
+};
+
+/* Splits a line of COPY's text format (without its line end) into fields->size() fields
+** and unescapes them into *values: \N is NULL, the backslash escapes (\t, \n, \\, octal
+** \ooo, hex \xhh...) are decoded.  False with *why for a malformed line. */
+bool ParseCopyLine(std::string_view line, std::string* values, std::vector<CopyField>* fields, std::string* why);
+
+/* Appends a value in COPY's text format: backslash, tab, line feed and carriage return
+** escaped. */
+void AppendCopyText(std::string& out, std::string_view v);
+
 /* One connection.  Throws RunError. */
 class PgConnection {
 public:
@@ -73,16 +88,12 @@ public:
 private:
     void parseRow(const char* line, size_t n);
 
-    struct Field {
-        size_t offset, length;
-        bool isNull;
-    };
     std::unique_ptr<PgConnection> conn_;
     std::string table_, quoted_, copy_, identity_;
     bool copying_ = false, done_ = false;
     long row_ = 0, rowCount_ = -1;
     std::string values_;          /* the current row's values, unescaped */
-    std::vector<Field> fields_;
+    std::vector<CopyField> fields_;
     std::vector<SourceColumn> columns_;
 };
 

@@ -27,7 +27,7 @@ namespace {
 
 /* Rows of a statement, every value as text (NULL as kNull); an error as one row. */
 std::vector<std::vector<std::string>> Sql(const std::string& conninfo, const std::string& sql) {
-    PGconn* c = PQconnectdb(conninfo.c_str());
+    PGconn* c = PQconnectdb((conninfo + " options='-c client_min_messages=warning'").c_str());
     PGresult* r = PQexec(c, sql.c_str());
     std::vector<std::vector<std::string>> rows;
     if (PQresultStatus(r) == PGRES_TUPLES_OK || PQresultStatus(r) == PGRES_COMMAND_OK) {
