@@ -68,21 +68,28 @@ struct CHARINFO_IT {
     bool ShortMonth;
     bool Counted;                 /* a digit or a capital: counts for the control character */
     uint8_t OddValue, EvenValue;  /* its control-character values (a digit d as letter A + d) */
+    uint8_t NameClass;            /* in a name code: NAME_VOWEL_IT, NAME_X_IT or NAME_OTHER_IT */
 };
+enum { NAME_VOWEL_IT, NAME_X_IT, NAME_OTHER_IT };
 struct CHARINFO_TABLE_IT {
     CHARINFO_IT Info[128];
 };
 extern const CHARINFO_TABLE_IT CharInfoIT;
 inline const CHARINFO_IT& InfoIT(char16_t c) { return CharInfoIT.Info[c < 128 ? c : 0]; }
 
-/* Control-character values of the characters below 128 at odd ([0]) and even ([1])
-** positions; CONTROL_NONE_IT for those that are neither digit nor capital (larger than
-** any sum of 15 real values, so one test of the sum finds them). */
-enum { CONTROL_NONE_IT = 0x400 };
+/* Control-character values of the digits and capitals at odd ([0]) and even ([1])
+** positions, indexed by the character (0 for the other characters below 128). */
 struct CONTROL_TABLE_IT {
-    uint16_t Value[2][128];
+    uint8_t Value[2][128];
 };
 extern const CONTROL_TABLE_IT ControlValueIT;
+
+/* The masked letter of each name-code letter A-Z by month key (1 to 12) and position, as
+** MaskNameCode gives it for a vowel or a consonant before the first vowel. */
+struct NAMEMASK_TABLE_IT {
+    char16_t Letter[12][3][26];
+};
+extern const NAMEMASK_TABLE_IT NameMaskIT;
 
 /* True when letter (A-Z) with number 0..999 is an accepted commune code: its letter is in
 ** CommuneLetters, the number is not 0 and the code is not in UnassignedCommunes. */
@@ -151,6 +158,16 @@ inline int MonthLengthIT(char16_t monthLetter, int year) {
     return InfoIT(monthLetter).ShortMonth ? 30 : 31;
 }
 
+/* The fields of a compact code: read once by the validation, used by the mask. */
+struct CODEFIELDS_IT {
+    int year;          /* 0..99 */
+    int month;         /* 1..12 */
+    int day;           /* 1..31, without the 40 of women */
+    bool female;
+    int communeLetter; /* index in CommuneLetters */
+    int32_t number;    /* commune number, 1..999 */
+};
+
 /* 1 when the four characters (letter, three digits) form an accepted commune code, else 0. */
 int CheckCommuneCode(const char16_t* code);
 
@@ -161,14 +178,31 @@ bool NameCodeValidIT(const char16_t* p);
 ** 0 or the IT_ERR_* of the first faulty part. */
 uint16_t ValidateCodeIT(const char16_t* code, uint32_t flags);
 
+/* ValidateCodeIT that also hands the fields it read to *fields (set when it returns 0). */
+uint16_t ValidateFieldsIT(const char16_t* code, uint32_t flags, CODEFIELDS_IT* fields);
+
 /* Writes the control character of positions 1-15 at position 16. */
 void SetControlChar(char16_t* code);
+
+/* The control character of positions 1-15 when they are all digits or capitals (a checked
+** source, a masked code): a sum of table values without any test. */
+inline char16_t ControlCharIT(const char16_t* code) {
+    const uint8_t* odd = ControlValueIT.Value[0];
+    const uint8_t* even = ControlValueIT.Value[1];
+    unsigned sum = odd[code[0]] + even[code[1]] + odd[code[2]] + even[code[3]] + odd[code[4]] +
+                   even[code[5]] + odd[code[6]] + even[code[7]] + odd[code[8]] + even[code[9]] +
+                   odd[code[10]] + even[code[11]] + odd[code[12]] + even[code[13]] + odd[code[14]];
+    return char16_t(u'A' + sum % 26);
+}
 
 /* Masks a three-letter name code with key: 1, or 0 without input. */
 int MaskNameCode(const char16_t* in, char16_t* out, int16_t key);
 
 /* Masks a validated compact code into out (17 characters): 0 or IT_ERR_MASK. */
 uint16_t MaskCodeIT(const char16_t* src, char16_t* out, uint32_t flags);
+
+/* MaskCodeIT with the fields that ValidateFieldsIT read from src. */
+uint16_t MaskFieldsIT(const char16_t* src, const CODEFIELDS_IT* fields, char16_t* out, uint32_t flags);
 
 /* Puts back the source's substitution letters, counted from the right, over the digits
 ** of out. */
@@ -182,6 +216,10 @@ enum { IT_SRC_COMPACT, IT_SRC_HYPHEN, IT_SRC_BLANK };
 ** characters) to code: RC_OK with *flags (workArea plus the substitution bits) and
 ** *layout (IT_SRC_*), RC_BLANK for a blank value, or the refusal with its message. */
 int32_t ReadCodeIT(RBPDATA* rbp, uint32_t workArea, char16_t* code, uint32_t* flags, int* layout);
+
+/* ReadCodeIT that also hands the fields its validation read to *fields. */
+int32_t ReadCodeIT(RBPDATA* rbp, uint32_t workArea, char16_t* code, uint32_t* flags, int* layout,
+                   CODEFIELDS_IT* fields);
 
 /* Writes the compact code masked to the output buffer in the layout of workArea (else
 ** of the source), separated when the destination has room. */

@@ -44,41 +44,18 @@ int MaskNameCode(const char16_t* in, char16_t* out, int16_t key) {
 
 /* ------------------------------------------------------------------ the whole code */
 
-/* The fields of a compact code that the masking works on. */
-struct FIELDS_IT {
-    int year;          /* 0..99 */
-    int month;         /* 1..12 */
-    int day;           /* 1..31, without the 40 of women */
-    bool female;
-    int communeLetter; /* index in CommuneLetters */
-    int32_t number;    /* commune number */
-};
-
-/* Reads the fields of a validated code; false when they are out of range. */
-static bool ReadFieldsIT(const char16_t* src, uint32_t flags, FIELDS_IT* f) {
-    f->year = ReadFieldIT(src + 6, 2, flags & IT_OMO_YEAR);
-    f->month = InfoIT(src[8]).Month + 1;
-    f->day = ReadFieldIT(src + 9, 2, flags & IT_OMO_DAY);
-    f->female = f->day >= 40;
-    if (f->female) f->day -= 40;
-    f->communeLetter = InfoIT(src[11]).Commune;
-    if (!ReadCommuneNumberIT(src, flags, &f->number)) return false;
-    return f->year >= 0 && f->year <= 99 && f->month >= 1 && f->day >= 0 && f->day <= 59 &&
-           f->communeLetter >= 0 && f->number >= 0 && f->number <= 999;
-}
-
-/* x mod a month length, with constant divisors (no hardware division on the row path). */
+/* x (0 to 2^22) mod a month length (28 to 31) without division and without a branch on
+** the length, which varies from row to row: the quotient is x times ceil(2^32 / length),
+** shifted, which is exact in that range. */
 static int ModMonthLength(int x, int length) {
-    switch (length) {
-    case 28: return x % 28;
-    case 29: return x % 29;
-    case 30: return x % 30;
-    default: return x % 31;
-    }
+    static constexpr uint64_t kInverse[4] = {((1ull << 32) + 27) / 28, ((1ull << 32) + 28) / 29,
+                                             ((1ull << 32) + 29) / 30, ((1ull << 32) + 30) / 31};
+    int q = int((uint64_t(x) * kInverse[length - 28]) >> 32);
+    return x - q * length;
 }
 
 /* Moves the date by s: year and month forward, day within the new month's length. */
-static void MaskDateIT(FIELDS_IT* f, int s) {
+static void MaskDateIT(CODEFIELDS_IT* f, int s) {
     f->year = (f->year + s) % 100;
     f->month = (f->month - 1 + s) % 12 + 1;
     f->day = ModMonthLength(f->day + s, MonthLengthIT(MonthLetters[f->month - 1], f->year)) + 1;
@@ -93,7 +70,7 @@ int WalkCommuneIT(int* letterIndex, int32_t* number, int c) {
     for (int round = 1; round <= MAX_ROUNDS; ++round) {
         index = (index + c) % 12;
         n -= 3 * c + 7;
-        while (n < 1) n += 999;
+        if (n < 1) n += 999; /* once is enough: n was 0..999 and drops by at most 307 */
         if (CommuneAcceptedIT(CommuneLetters[index], n)) {
             *letterIndex = index;
             *number = n;
@@ -116,15 +93,31 @@ void CarrySubstitutionsIT(const char16_t* src, char16_t* out) {
     }
 }
 
-uint16_t MaskCodeIT(const char16_t* src, char16_t* out, uint32_t flags) {
-    FIELDS_IT f;
-    if (!ReadFieldsIT(src, flags, &f)) return IT_ERR_MASK;
+/* MaskNameCode with a month key for a name code of capitals, from NameMaskIT; without
+** branches, as vowels and consonants come in no order a predictor could learn. */
+static void MaskNameCodeIT(const char16_t* in, char16_t* out, int month) {
+    /* Bits of A, E, I, O and U among the letters A-Z. */
+    constexpr uint32_t kVowels = 1u << 0 | 1u << 4 | 1u << 8 | 1u << 14 | 1u << 20;
+    const char16_t(*letter)[26] = NameMaskIT.Letter[month - 1];
+    unsigned vowelSeen = 0;
+    for (int i = 0; i < 3; ++i) {
+        unsigned l = unsigned(in[i] - u'A');
+        unsigned vowel = (kVowels >> l) & 1;
+        unsigned keep = vowelSeen & ~vowel; /* the "X" padding after a vowel */
+        char16_t masked = letter[i][l];
+        out[i] = char16_t(keep ? in[i] : masked);
+        vowelSeen |= vowel;
+    }
+}
+
+uint16_t MaskFieldsIT(const char16_t* src, const CODEFIELDS_IT* fields, char16_t* out, uint32_t flags) {
+    CODEFIELDS_IT f = *fields;
     int key = (src[11] - 64) * 1000 + f.number;
     int s = 2 * key + 1;
 
     if (flags & IT_NAMES) {
-        if (!MaskNameCode(src, out, int16_t(f.month)) || !MaskNameCode(src + 3, out + 3, int16_t(f.month)))
-            return IT_ERR_MASK;
+        MaskNameCodeIT(src, out, f.month);
+        MaskNameCodeIT(src + 3, out + 3, f.month);
     } else {
         for (int i = 0; i < 6; ++i) out[i] = src[i];
     }
@@ -138,11 +131,18 @@ uint16_t MaskCodeIT(const char16_t* src, char16_t* out, uint32_t flags) {
     out[11] = CommuneLetters[f.communeLetter];
     out[12] = char16_t(u'0' + f.number / 100);
     PutTwoDigits(out + 13, f.number % 100);
-    out[15] = u'#';
     out[16] = 0;
     if (flags & IT_OMO_ANY) CarrySubstitutionsIT(src, out);
-    SetControlChar(out);
+    out[15] = ControlCharIT(out);
     return 0;
+}
+
+uint16_t MaskCodeIT(const char16_t* src, char16_t* out, uint32_t flags) {
+    CODEFIELDS_IT f;
+    for (int i = 0; i < 6; ++i)
+        if (!WIsUpper(src[i])) return IT_ERR_MASK;
+    if (ValidateFieldsIT(src, flags, &f) != 0) return IT_ERR_MASK;
+    return MaskFieldsIT(src, &f, out, flags);
 }
 
 /* ------------------------------------------------------------------ the row routine */
@@ -198,6 +198,17 @@ static int32_t CompactSourceIT(const RBPDATA* rbp, char16_t* code, int* layout) 
     return RC_OK;
 }
 
+/* True when positions 1-6, 9 and 12 hold capitals and the seven number positions digits:
+** the usual source, which CheckCharactersIT would leave as it is. */
+static bool PlainCharactersIT(const char16_t* code) {
+    /* Counted without branches: all fifteen must hold. */
+    int capitals = WIsUpper(code[0]) + WIsUpper(code[1]) + WIsUpper(code[2]) + WIsUpper(code[3]) +
+                   WIsUpper(code[4]) + WIsUpper(code[5]) + WIsUpper(code[8]) + WIsUpper(code[11]);
+    int digits = WIsDigit(code[6]) + WIsDigit(code[7]) + WIsDigit(code[9]) + WIsDigit(code[10]) +
+                 WIsDigit(code[12]) + WIsDigit(code[13]) + WIsDigit(code[14]);
+    return capitals + digits == 15;
+}
+
 /* Checks the characters of positions 1-15, upper-cases the letters and adds the
 ** substitution bits of the date and commune fields to the row flags. */
 static int32_t CheckCharactersIT(const RBPDATA* rbp, char16_t* code, uint32_t* flags) {
@@ -251,7 +262,8 @@ static int32_t RejectRuleIT(const RBPDATA* rbp, uint16_t status) {
     }
 }
 
-int32_t ReadCodeIT(RBPDATA* rbp, uint32_t workArea, char16_t* code, uint32_t* flags, int* layout) {
+int32_t ReadCodeIT(RBPDATA* rbp, uint32_t workArea, char16_t* code, uint32_t* flags, int* layout,
+                   CODEFIELDS_IT* fields) {
     if (rbp->InKind != KIND_STRING || !rbp->InValue.pStr) {
         FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x :Invalid source value type\n", int(RC_INVALID_TYPE));
         return RC_INVALID_TYPE;
@@ -265,28 +277,33 @@ int32_t ReadCodeIT(RBPDATA* rbp, uint32_t workArea, char16_t* code, uint32_t* fl
     int32_t rc = CompactSourceIT(rbp, code, layout);
     if (rc != RC_OK) return rc;
     *flags = workArea;
-    rc = CheckCharactersIT(rbp, code, flags);
-    if (rc != RC_OK) return rc;
-    uint16_t status = ValidateCodeIT(code, *flags);
+    if (!PlainCharactersIT(code)) {
+        rc = CheckCharactersIT(rbp, code, flags);
+        if (rc != RC_OK) return rc;
+    }
+    uint16_t status = ValidateFieldsIT(code, *flags, fields);
     if (status != 0) return RejectRuleIT(rbp, status);
 
-    if (rbp->Flags & MODE_VALIDATE) {
-        char16_t given = code[15];
-        SetControlChar(code);
-        if (code[15] != given)
-            return RejectPart(rbp, u"NID ERROR %#x :Invalid CONTROL CHARACTER for source data value (%s)\n");
-    }
+    /* Positions 1-15 are digits and capitals now. */
+    if ((rbp->Flags & MODE_VALIDATE) && ControlCharIT(code) != code[15])
+        return RejectPart(rbp, u"NID ERROR %#x :Invalid CONTROL CHARACTER for source data value (%s)\n");
     return RC_OK;
+}
+
+int32_t ReadCodeIT(RBPDATA* rbp, uint32_t workArea, char16_t* code, uint32_t* flags, int* layout) {
+    CODEFIELDS_IT fields;
+    return ReadCodeIT(rbp, workArea, code, flags, layout, &fields);
 }
 
 /* Validates the source value and masks it into masked; RC_OK, RC_BLANK or a refusal. */
 static int32_t MaskSourceIT(RBPDATA* rbp, uint32_t workArea, char16_t* masked, int* layout) {
     char16_t code[IT_CODE_CHARS + 1];
     uint32_t flags = workArea;
-    int32_t rc = ReadCodeIT(rbp, workArea, code, &flags, layout);
+    CODEFIELDS_IT fields;
+    int32_t rc = ReadCodeIT(rbp, workArea, code, &flags, layout, &fields);
     if (rc == RC_BLANK) return BlankResultIT(rbp);
     if (rc != RC_OK) return rc;
-    if (MaskCodeIT(code, masked, flags) != 0) {
+    if (MaskFieldsIT(code, &fields, masked, flags) != 0) {
         FormatMsg(rbp->pMsgBuf, u"NID ERROR %#x :Error while Masking source data value: Row skipped\n",
                   int(RC_CONVERSION));
         return RC_CONVERSION;

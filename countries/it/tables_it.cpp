@@ -44,18 +44,41 @@ consteval CHARINFO_TABLE_IT BuildCharInfo() {
         i.Counted = letter >= u'A' && letter <= u'Z';
         i.OddValue = i.Counted ? OddValues[letter - u'A'] : 0;
         i.EvenValue = i.Counted ? uint8_t(letter - u'A') : 0;
+        i.NameClass = i.Vowel >= 0 ? NAME_VOWEL_IT : c == u'X' ? NAME_X_IT : NAME_OTHER_IT;
     }
     return t;
 }
 
-/* The values of CharInfoIT again, laid out for the control character's fast loop. */
+/* The values of CharInfoIT again, laid out for the control character's sum. */
 consteval CONTROL_TABLE_IT BuildControlValues() {
     CHARINFO_TABLE_IT info = BuildCharInfo();
     CONTROL_TABLE_IT t{};
     for (int c = 0; c < 128; ++c) {
-        const CHARINFO_IT& i = info.Info[c];
-        t.Value[0][c] = i.Counted ? i.OddValue : uint16_t(CONTROL_NONE_IT);
-        t.Value[1][c] = i.Counted ? i.EvenValue : uint16_t(CONTROL_NONE_IT);
+        t.Value[0][c] = info.Info[c].OddValue;
+        t.Value[1][c] = info.Info[c].EvenValue;
+    }
+    return t;
+}
+
+/* x mod n in 0..n-1 for any sign of x. */
+constexpr int Mod(int x, int n) { return (x % n + n) % n; }
+
+/* MaskNameCode's shifts for each month key: the middle position shifts backwards, the
+** outer two forwards, the key growing by the position after each. */
+consteval NAMEMASK_TABLE_IT BuildNameMask() {
+    NAMEMASK_TABLE_IT t{};
+    for (int m = 1; m <= 12; ++m) {
+        int k = m;
+        for (int i = 0; i < 3; ++i) {
+            int shift = i == 1 ? -k : k;
+            for (int l = 0; l < 26; ++l) {
+                char16_t c = char16_t(u'A' + l);
+                int v = IndexIn(VowelsIT, c);
+                t.Letter[m - 1][i][l] = v >= 0 ? VowelsIT[Mod(v + 1 + shift, 5)]
+                                               : ConsonantsIT[Mod(IndexIn(ConsonantsIT, c) + 1 + shift, 21)];
+            }
+            k += i + 1;
+        }
     }
     return t;
 }
@@ -64,6 +87,7 @@ consteval CONTROL_TABLE_IT BuildControlValues() {
 
 constexpr CHARINFO_TABLE_IT CharInfoIT = BuildCharInfo();
 constexpr CONTROL_TABLE_IT ControlValueIT = BuildControlValues();
+constexpr NAMEMASK_TABLE_IT NameMaskIT = BuildNameMask();
 
 namespace {
 

@@ -208,7 +208,9 @@ int RunMaskCommand(const MaskArgs& a, const KeyedArgs& keyed, bool unmask) {
             dry = d.get();
             sink = std::move(d);
         } else if (!a.toPg.empty()) {
-            sink = std::make_unique<PgSink>(a.toPg, a.to, mode);
+            auto pg = std::make_unique<PgSink>(a.toPg, a.to, mode);
+            if (auto* from = dynamic_cast<PgSource*>(src.get())) pg->refuseTable(from->identity());
+            sink = std::move(pg);
         } else if (!a.to.empty()) {
             sink = std::make_unique<SqliteSink>(db, a.to, mode);
         } else {

@@ -16,7 +16,11 @@ namespace ztnid {
 
 namespace {
 
-enum { SEND_BYTES = 1 << 16, TEXT_LENGTH = DEFAULT_LENGTH };
+enum { SEND_BYTES = 1 << 16 };
+
+/* The server (its start time) and the database (its oid), as one value. */
+const char* const kServerIdentity =
+    "pg_postmaster_start_time()::text || '|' || (SELECT oid FROM pg_database WHERE datname = current_database())";
 
 struct ResultFree {
     void operator()(PGresult* r) const { PQclear(r); }
@@ -58,6 +62,51 @@ char Unescape(const char* s, size_t n, size_t* i) {
     }
 }
 
+} // namespace
+
+bool ParseCopyLine(std::string_view line, std::string* values, std::vector<CopyField>* fields, std::string* why) {
+    const char* s = line.data();
+    size_t n = line.size(), field = 0, i = 0;
+    values->clear();
+    for (;;) {
+        if (field == fields->size()) {
+            *why = "more fields than columns";
+            return false;
+        }
+        CopyField& f = (*fields)[field];
+        f.offset = values->size();
+        f.isNull = n - i >= 2 && s[i] == '\\' && s[i + 1] == 'N' && (i + 2 == n || s[i + 2] == '\t');
+        if (f.isNull) {
+            i += 2;
+        } else {
+            while (i < n && s[i] != '\t') {
+                size_t run = i;
+                while (run < n && s[run] != '\t' && s[run] != '\\') ++run;
+                values->append(s + i, run - i);
+                i = run;
+                if (i < n && s[i] == '\\') {
+                    if (++i == n) {
+                        *why = "the line ends in a backslash";
+                        return false;
+                    }
+                    *values += Unescape(s, n, &i);
+                }
+            }
+        }
+        f.length = values->size() - f.offset;
+        ++field;
+        if (i == n) break;
+        ++i; /* the tab */
+    }
+    if (field != fields->size()) {
+        *why = "fewer fields than columns";
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
 /* Characters COPY's text format escapes on the way in. */
 struct EscapeTable {
     char code[256] = {};
@@ -70,8 +119,9 @@ struct EscapeTable {
 };
 const EscapeTable kEscape;
 
-/* Appends a value in COPY's text format. */
-void AppendEscaped(std::string& out, std::string_view v) {
+} // namespace
+
+void AppendCopyText(std::string& out, std::string_view v) {
     size_t from = 0;
     for (size_t i = 0; i < v.size(); ++i) {
         char e = kEscape.code[static_cast<unsigned char>(v[i])];
@@ -83,6 +133,8 @@ void AppendEscaped(std::string& out, std::string_view v) {
     }
     out.append(v.data() + from, v.size() - from);
 }
+
+namespace {
 
 /* The exit's type of a PostgreSQL column from its catalog entry (type name, typmod). */
 ColumnType ExitTypeOf(const std::string& typname, long typmod) {
@@ -152,11 +204,13 @@ std::string PgConnection::quote(const std::string& name) {
 PgSource::PgSource(const std::string& conninfo, const std::string& table)
     : conn_(std::make_unique<PgConnection>(conninfo)), table_(table) {
     /* The server resolves the name along its search path. */
-    auto rel = conn_->query("SELECT n.nspname, c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = "
-                            "c.relnamespace WHERE c.oid = to_regclass($1)",
+    auto rel = conn_->query("SELECT n.nspname, c.relname, " + std::string(kServerIdentity) +
+                                " FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.oid = "
+                                "to_regclass($1)",
                             {table});
     if (rel.empty()) throw RunError("PostgreSQL: no table " + table);
     quoted_ = conn_->quote(rel[0][0]) + "." + conn_->quote(rel[0][1]);
+    identity_ = rel[0][2] + "|" + rel[0][0] + "|" + rel[0][1];
     auto cols = conn_->query("SELECT a.attname, t.typname, a.atttypmod, format_type(a.atttypid, a.atttypmod), "
                              "a.attnotnull FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
                              "WHERE a.attrelid = to_regclass($1) AND a.attnum > 0 AND NOT a.attisdropped "
@@ -222,42 +276,14 @@ bool PgSource::next() {
     return false;
 }
 
-/* Splits one line of COPY's text format into fields and unescapes them: \N is NULL. */
 void PgSource::parseRow(const char* s, size_t n) {
-    values_.clear();
-    size_t field = 0, i = 0;
-    for (;;) {
-        if (field == fields_.size())
-            throw RunError("PostgreSQL: reading " + table_ + ", row " + std::to_string(row_) + ": more fields than columns");
-        Field& f = fields_[field];
-        f.offset = values_.size();
-        f.isNull = n - i >= 2 && s[i] == '\\' && s[i + 1] == 'N' && (i + 2 == n || s[i + 2] == '\t');
-        if (f.isNull) {
-            i += 2;
-        } else {
-            while (i < n && s[i] != '\t') {
-                size_t run = i;
-                while (run < n && s[run] != '\t' && s[run] != '\\') ++run;
-                values_.append(s + i, run - i);
-                i = run;
-                if (i < n && s[i] == '\\') {
-                    ++i;
-                    if (i == n) throw RunError("PostgreSQL: reading " + table_ + ": a line ends in a backslash");
-                    values_ += Unescape(s, n, &i);
-                }
-            }
-        }
-        f.length = values_.size() - f.offset;
-        ++field;
-        if (i == n) break;
-        ++i; /* the tab */
-    }
-    if (field != fields_.size())
-        throw RunError("PostgreSQL: reading " + table_ + ", row " + std::to_string(row_) + ": fewer fields than columns");
+    std::string why;
+    if (!ParseCopyLine(std::string_view(s, n), &values_, &fields_, &why))
+        throw RunError("PostgreSQL: reading " + table_ + ", row " + std::to_string(row_) + ": " + why);
 }
 
 std::string_view PgSource::text(size_t col) {
-    const Field& f = fields_[col];
+    const CopyField& f = fields_[col];
     return std::string_view(values_.data() + f.offset, f.length);
 }
 
@@ -295,11 +321,14 @@ void PgSink::begin(const std::vector<DestColumn>& cols) {
     inTransaction_ = true;
     /* SCHEMA.TABLE, or TABLE in the schema where CREATE TABLE would put it. */
     auto name = conn_->query("SELECT coalesce(CASE WHEN array_length(p, 1) = 2 THEN p[1] END, current_schema()), "
-                             "p[array_length(p, 1)], array_length(p, 1) FROM parse_ident($1) AS p",
+                             "p[array_length(p, 1)], array_length(p, 1), " + std::string(kServerIdentity) +
+                                 " FROM parse_ident($1) AS p",
                              {table_});
     if (name[0][2] != "1" && name[0][2] != "2")
         throw RunError("PostgreSQL: " + table_ + ": a table is named TABLE or SCHEMA.TABLE");
     if (name[0][0].empty()) throw RunError("PostgreSQL: " + table_ + ": no schema to create the table in");
+    if (name[0][3] + "|" + name[0][0] + "|" + name[0][1] == sourceIdentity_)
+        throw RunError("PostgreSQL: " + table_ + " is the table being read");
     std::string quoted = conn_->quote(name[0][0]) + "." + conn_->quote(name[0][1]);
     bool exists = !conn_->query("SELECT 1 FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
                                 "WHERE n.nspname = $1 AND c.relname = $2",
@@ -333,13 +362,13 @@ void PgSink::encode(Source& src, const std::vector<OutCell>& mapped, std::string
         int s = cols_[i].source;
         if (s >= 0) {
             if (src.isNull(size_t(s))) out += "\\N";
-            else AppendEscaped(out, src.text(size_t(s)));
+            else AppendCopyText(out, src.text(size_t(s)));
         } else if (mapped[i].isNull) {
             out += "\\N";
         } else {
             scratch.clear();
             AppendUtf8(scratch, mapped[i].value.data(), mapped[i].value.size());
-            AppendEscaped(out, scratch);
+            AppendCopyText(out, scratch);
         }
     }
     out += '\n';

@@ -33,6 +33,21 @@ struct pg_conn;
 
 namespace ztnid {
 
+/* One field of a line of COPY's text format: its unescaped value in a buffer. */
+struct CopyField {
+    size_t offset = 0, length = 0;
+    bool isNull = false;
+};
+
+/* Splits a line of COPY's text format (without its line end) into fields->size() fields
+** and unescapes them into *values: \N is NULL, the backslash escapes (\t, \n, \\, octal
+** \ooo, hex \xhh...) are decoded.  False with *why for a malformed line. */
+bool ParseCopyLine(std::string_view line, std::string* values, std::vector<CopyField>* fields, std::string* why);
+
+/* Appends a value in COPY's text format: backslash, tab, line feed and carriage return
+** escaped. */
+void AppendCopyText(std::string& out, std::string_view v);
+
 /* One connection.  Throws RunError. */
 class PgConnection {
 public:
@@ -67,20 +82,18 @@ public:
     const char* positionWord() const override { return "row"; }
     long position() const override { return row_; }
     double fractionRead() override;
+    /* The server, database and table read: "start time|database|schema|table". */
+    const std::string& identity() const { return identity_; }
 
 private:
     void parseRow(const char* line, size_t n);
 
-    struct Field {
-        size_t offset, length;
-        bool isNull;
-    };
     std::unique_ptr<PgConnection> conn_;
-    std::string table_, quoted_, copy_;
+    std::string table_, quoted_, copy_, identity_;
     bool copying_ = false, done_ = false;
     long row_ = 0, rowCount_ = -1;
     std::string values_;          /* the current row's values, unescaped */
-    std::vector<Field> fields_;
+    std::vector<CopyField> fields_;
     std::vector<SourceColumn> columns_;
 };
 
@@ -97,13 +110,16 @@ public:
     void commit() override;
     void abort() noexcept override;
     long rowsKept() const override { return committed_ ? rows_ : 0; }
+    /* Refuses to write the table of this PgSource::identity(): replacing the table being
+    ** read would wait for it forever. */
+    void refuseTable(std::string identity) { sourceIdentity_ = std::move(identity); }
 
 private:
     void send();
     void put(std::string_view bytes);
 
     std::unique_ptr<PgConnection> conn_;
-    std::string table_;
+    std::string table_, sourceIdentity_;
     TableMode mode_;
     bool inTransaction_ = false, copying_ = false, committed_ = false;
     long rows_ = 0;

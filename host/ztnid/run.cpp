@@ -304,6 +304,7 @@ void Run::prepare() {
         s.operands = opt_.maps[k].operands;
         r_.columns.push_back(s);
     }
+    if (opt_.progress) src_.fractionRead(); /* a table counts its rows before it is read */
     lanes_.resize(size_t(opt_.threads < 1 ? 1 : opt_.threads));
     for (const MapSpec& m : opt_.maps)
         guards_.push_back(lanes_.size() == 1 ? FrenchGuard{FrenchGuard::NEVER, 0} : GuardOf(m.operands, src_.columns()));
@@ -441,11 +442,9 @@ void Run::readBatches() {
                 slot.rows->add();
             if (opt_.progress) fraction_ = src_.fractionRead();
         } catch (const std::exception& e) {
-            std::lock_guard<std::mutex> hold(mutex_);
+            /* the rows read before the failure are masked and counted, as with one thread */
             readError_ = MessageOf(e);
-            endSeq_ = seq;
-            changed_.notify_all();
-            return;
+            more = false;
         }
         std::lock_guard<std::mutex> hold(mutex_);
         if (slot.rows->rows() > 0) {

@@ -52,6 +52,25 @@ TEST(RulesIT, NameCodeKeys) {
     EXPECT_EQ(MaskNameCode(nullptr, out, 1), 0);
 }
 
+// The whole-code mask takes its name codes from a table: for every valid name code and
+// every month it must give what MaskNameCode gives with the month as key.
+TEST(RulesIT, NameCodesOfTheWholeCodeFollowMaskNameCode) {
+    const char16_t months[] = u"ABCDEHLMPRST";
+    char16_t name[4] = {};
+    for (int n = 0; n < 26 * 26 * 26; ++n) {
+        name[0] = char16_t(u'A' + n / 676), name[1] = char16_t(u'A' + n / 26 % 26), name[2] = char16_t(u'A' + n % 26);
+        if (!NameCodeValidIT(name)) continue;
+        for (int m = 0; m < 12; ++m) {
+            std::u16string src = std::u16string(name) + name + u"80" + months[m] + u"01D612U";
+            char16_t out[17] = {}, want[4] = {};
+            ASSERT_EQ(MaskCodeIT(src.c_str(), out, IT_NAMES), 0);
+            MaskNameCode(name, want, int16_t(m + 1));
+            ASSERT_EQ(std::u16string(out, 3), want) << std::string(src.begin(), src.end());
+            ASSERT_EQ(std::u16string(out + 3, 3), want) << std::string(src.begin(), src.end());
+        }
+    }
+}
+
 TEST(RulesIT, ValidateNamesDatesAndCommunes) {
     const struct {
         const char16_t* code;
