@@ -19,6 +19,7 @@
 #include <sstream>
 #include <thread>
 
+#include "host/emul/french_lock.h"
 #include "host/emul/host_emul.h"
 #include "host/emul/utf.h"
 #include "host/ztnid/batch.h"
@@ -165,42 +166,14 @@ std::string ReadFrom(const std::string& path, long from) {
     return s.str();
 }
 
-/* The exit's French routine uses one scratch buffer for the whole process, so no two
-** French rows may be in the exit at once.  With several threads, the call of a row that
-** may be French holds this lock; rows of the other countries run side by side. */
-std::mutex g_frenchRows;
-
-/* Whether a row of a mapped column may be French, from its switch operand. */
-struct FrenchGuard {
-    enum Kind { NEVER, ALWAYS, BY_COLUMN } kind = ALWAYS;
-    size_t column = 0;            /* BY_COLUMN: the source column holding the country */
-};
-
-/* True unless the country code surely is not FR: the exit compares the first two
-** characters ignoring case; anything outside ASCII counts as maybe. */
-bool MayBeFrench(std::string_view code) {
-    if (code.size() < 2) return false;
-    auto c0 = static_cast<unsigned char>(code[0]), c1 = static_cast<unsigned char>(code[1]);
-    if (c0 >= 0x80 || c1 >= 0x80) return true;
-    return (c0 | 0x20) == 'f' && (c1 | 0x20) == 'r';
-}
-
-/* The guard of an operand string: a quoted code decides once, a column name per row;
-** anything else (no switch, an unknown column) locks every row. */
-FrenchGuard GuardOf(const std::string& operands, const std::vector<SourceColumn>& src) {
-    FrenchGuard g;
+/* The guard of a mapped column's rows (host/emul/french_lock.h): its switch operand names
+** a country or a source column. */
+hostemu::FrenchGuard GuardOf(const std::string& operands, const std::vector<SourceColumn>& src) {
     std::string sw = SwitchOperand(operands);
-    if (sw.empty()) return g;
-    if (sw[0] == '"') {
-        g.kind = MayBeFrench(std::string_view(sw).substr(1)) ? FrenchGuard::ALWAYS : FrenchGuard::NEVER;
-        return g;
-    }
+    size_t column = hostemu::NO_COLUMN;
     for (size_t i = 0; i < src.size(); ++i)
-        if (NamesEqual(src[i].name, sw)) {
-            g.kind = FrenchGuard::BY_COLUMN;
-            g.column = i;
-        }
-    return g;
+        if (NamesEqual(src[i].name, sw)) column = i;
+    return hostemu::GuardOf(sw, column);
 }
 
 /* The work areas of one thread: a column map per mapped column, the cells the exit puts
@@ -261,7 +234,7 @@ private:
     PFN_KLOCOLMAPWEXIT exitFn_ = nullptr;
     std::vector<hostemu::Column> srcCols_, destCols_;
     std::vector<std::unique_ptr<Lane>> lanes_;  /* made when a thread takes its first row */
-    std::vector<FrenchGuard> guards_;           /* per mapped column, with several threads */
+    std::vector<hostemu::FrenchGuard> guards_;  /* per mapped column, with several threads */
     bool ended_ = false;
     std::chrono::steady_clock::time_point start_, lastProgress_;
     bool progressShown_ = false;
@@ -307,7 +280,8 @@ void Run::prepare() {
     if (opt_.progress) src_.fractionRead(); /* a table counts its rows before it is read */
     lanes_.resize(size_t(opt_.threads < 1 ? 1 : opt_.threads));
     for (const MapSpec& m : opt_.maps)
-        guards_.push_back(lanes_.size() == 1 ? FrenchGuard{FrenchGuard::NEVER, 0} : GuardOf(m.operands, src_.columns()));
+        guards_.push_back(lanes_.size() == 1 ? hostemu::FrenchGuard{hostemu::FrenchGuard::NEVER, 0}
+                                             : GuardOf(m.operands, src_.columns()));
     sink_.begin(dest_);
 }
 
@@ -342,12 +316,15 @@ bool Run::maskRow(Lane& lane, Source& row) {
         OutCell& cell = lane.out[size_t(mapDest_[k])];
         cell.isNull = true;
         ++s.read;
-        const FrenchGuard& g = guards_[k];
-        bool french = g.kind == FrenchGuard::ALWAYS ||
-                      (g.kind == FrenchGuard::BY_COLUMN && !row.isNull(g.column) && MayBeFrench(row.text(g.column)));
-        if (french) g_frenchRows.lock();
-        int16_t rc = lane.maps[k]->rowFast(nullptr, nullptr);
-        if (french) g_frenchRows.unlock();
+        const hostemu::FrenchGuard& g = guards_[k];
+        bool french = g.kind == hostemu::FrenchGuard::ALWAYS ||
+                      (g.kind == hostemu::FrenchGuard::BY_COLUMN && !row.isNull(g.column) &&
+                       hostemu::MayBeFrench(row.text(g.column)));
+        int16_t rc;
+        {
+            hostemu::FrenchRowLock hold(french);
+            rc = lane.maps[k]->rowFast(nullptr, nullptr);
+        }
         if (lane.hosts[k]->stopped())
             throw RunError("column " + name + ", " + row.where() + ": the switch value \"" +
                            lane.hosts[k]->longSwitchExample() + "\" is not a two-letter country code (--strict)");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "exit/operands/operands.h"
+#include "host/emul/french_lock.h"
 #include "host/emul/host_emul.h"
 #include "host/emul/utf.h"
 
@@ -189,7 +190,13 @@ Answer RunRow(CallSite* site, Text value, Text country, Text operands) noexcept 
         int32_t before[COUNTER_COUNT];
         for (size_t i = 0; i < COUNTER_COUNT; ++i) before[i] = wa.*kCounters[i].counter;
 
-        int16_t rc = e->map->rowFast(nullptr, nullptr);
+        int16_t rc;
+        {
+            /* The switch is the country argument: several connections may run rows at once. */
+            hostemu::FrenchRowLock hold(!country.isNull &&
+                                        hostemu::MayBeFrench(std::string_view(country.data, country.size)));
+            rc = e->map->rowFast(nullptr, nullptr);
+        }
         if (rc == 2) return site->answer(ANSWER_ERROR, MsgTextOf(wa));
         if (site->method == METHOD_CHECK)
             return rc == 0 ? Answer{ANSWER_NULL, "", 0} : site->answer(ANSWER_VALUE, SkipReason(wa, before));

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "exit/exit_internal.h"
+#include "host/emul/french_lock.h"
 #include "host/emul/utf.h"
 #include "keyed/keyed.h"
 
@@ -94,8 +95,13 @@ Answer RunKeyed(KeyedSite* site, bool unmask, Text value, Text country, Text key
         if (n == SIZE_MAX) return Answer{ANSWER_NULL, "", 0};
         int32_t outLen = 0;
         uint16_t bit = CountryOfCode(code);
-        int32_t rc = unmask ? KeyedUnmask(k, bit, site->value, int32_t(n), site->out, &outLen, site->msg)
-                            : KeyedMask(k, bit, site->value, int32_t(n), site->out, &outLen, site->msg);
+        int32_t rc;
+        {
+            /* France's checks use the exit's scratch buffer, shared by every connection. */
+            hostemu::FrenchRowLock hold(bit == COUNTRY_FR);
+            rc = unmask ? KeyedUnmask(k, bit, site->value, int32_t(n), site->out, &outLen, site->msg)
+                        : KeyedMask(k, bit, site->value, int32_t(n), site->out, &outLen, site->msg);
+        }
         if (rc == RC_BLANK) return Answer{ANSWER_VALUE, value.data, value.size};
         if (rc != RC_OK) return Answer{ANSWER_NULL, "", 0};
         std::string s;

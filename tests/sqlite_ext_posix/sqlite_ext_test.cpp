@@ -1,7 +1,7 @@
 /*
 ** sqlite_ext_test.cpp - the ztnid SQLite extension loaded into a real database: the same
 ** values as the ztnid program, the deterministic functions in an index and a generated
-** column, and bad input.
+** column, bad input, and French rows masked from several connections at once.
 */
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -140,6 +142,53 @@ TEST_F(SqliteExt, KeyedMaskAsTheZtnidProgramAndBack) {
          "<ERROR the format for ES is not one the country accepts>"},
     };
     for (const auto& c : cases) EXPECT_EQ(Value("SELECT " + c.expr), c.want) << c.expr;
+}
+
+/* Every result of the query, one a line, on a new in-memory connection with the
+** extension; "<ERROR ...>" when something fails. */
+std::string AllRows(const std::string& sql) {
+    sqlite3* db = nullptr;
+    std::string out;
+    char* err = nullptr;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_open(":memory:", &db) != SQLITE_OK ||
+        sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 1, nullptr) != SQLITE_OK ||
+        sqlite3_load_extension(db, ZT_SQLITE_EXTENSION, nullptr, &err) != SQLITE_OK ||
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+        out = std::string("<ERROR ") + (err ? err : sqlite3_errmsg(db)) + ">";
+    while (st && sqlite3_step(st) == SQLITE_ROW)
+        for (int i = 0; i < sqlite3_column_count(st); ++i) {
+            const unsigned char* t = sqlite3_column_text(st, i);
+            out += t ? reinterpret_cast<const char*>(t) : "<NULL>";
+            out += i + 1 < sqlite3_column_count(st) ? '|' : '\n';
+        }
+    sqlite3_free(err);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return out;
+}
+
+/* The exit's French routines share one scratch buffer: connections on several threads
+** must give what one connection gives alone.  Valid NIRs, plain and separated, masked
+** with the default and a separated format, with validation, and keyed. */
+TEST(SqliteExtThreads, FrenchRowsFromSeveralConnectionsAsFromOne) {
+    enum { ROWS = 30000, THREADS = 3 };
+    const std::string sql =
+        "WITH RECURSIVE s(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM s WHERE i < " + std::to_string(ROWS - 1) +
+        "), b(i, n) AS (SELECT i, (1 + i % 2) * 1000000000000 + (i % 100) * 10000000000 + (1 + i % 12) * 100000000"
+        " + 75000000 + (101 + i % 20) * 1000 + i % 997 FROM s),"
+        " v(i, nid) AS (SELECT i, printf('%013d', n) || substr('- ', 1 + i % 3, i % 3 < 2) || printf('%02d', 97 - n % 97)"
+        " FROM b)"
+        " SELECT ztnid_mask(nid, 'FR'), ztnid_mask(nid, 'fr', 'format=(FR=5X2C6X-2X)'),"
+        " ztnid_mask(nid, 'FR', 'validate=y'),"
+        " ztnid_keyed_mask(nid, 'FR', x'8f0c3ad2b71e4c559a0e6d2f41b7c3e9', 'format=(FR=1X6C8X)') FROM v";
+    const std::string alone = AllRows(sql);
+    ASSERT_EQ(alone.find("<"), std::string::npos) << alone.substr(0, 200);
+    std::vector<std::string> got(THREADS);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < THREADS; ++t) threads.emplace_back([&, t] { got[size_t(t)] = AllRows(sql); });
+    for (std::thread& t : threads) t.join();
+    for (const std::string& g : got) EXPECT_TRUE(g == alone) << "a connection's rows differ from those of one alone";
 }
 
 } // namespace
