@@ -127,7 +127,7 @@ uint16_t MaskFieldsIT(const char16_t* src, const CODEFIELDS_IT* fields, char16_t
 
     PutTwoDigits(out + 6, f.year);
     out[8] = MonthLetters[f.month - 1];
-    PutTwoDigits(out + 9, f.female ? f.day + 40 : f.day);
+    PutTwoDigits(out + 9, f.day + 40 * f.female);
     out[11] = CommuneLetters[f.communeLetter];
     out[12] = char16_t(u'0' + f.number / 100);
     PutTwoDigits(out + 13, f.number % 100);
