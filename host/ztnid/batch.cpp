@@ -27,19 +27,12 @@ void Batch::add() {
     size_t base = used_;
     used_ += width_;
     if (cells_.size() < used_) cells_.resize(used_ * 2); /* kept from batch to batch */
-    for (size_t c = 0; c < width_; ++c) {
-        Cell& cell = cells_[base + c];
-        cell.isNull = origin_.isNull(c);
-        std::string_view t = cell.isNull ? std::string_view() : origin_.text(c);
-        cell.offset = bytes_.size();
-        cell.length = t.size();
-        bytes_.append(t.data(), t.size());
-        /* An SQLite value is copied as stored, for a sink that keeps its type. */
-        if (sqlite_) {
-            sqlite3_value* v = sqlite3_value_dup(origin_.sqliteValue(c));
-            if (!v) throw RunError("out of memory copying a row");
-            values_.push_back(v);
-        }
+    origin_.copyRow(bytes_, &cells_[base]);
+    /* An SQLite value is copied as stored, for a sink that keeps its type. */
+    for (size_t c = 0; sqlite_ && c < width_; ++c) {
+        sqlite3_value* v = sqlite3_value_dup(origin_.sqliteValue(c));
+        if (!v) throw RunError("out of memory copying a row");
+        values_.push_back(v);
     }
     positions_.push_back(origin_.position());
 }
@@ -47,7 +40,7 @@ void Batch::add() {
 void Batch::seek(size_t row) { row_ = row; }
 
 std::string_view Batch::text(size_t col) {
-    const Cell& c = cell(col);
+    const RowCell& c = cell(col);
     return std::string_view(bytes_.data() + c.offset, c.length);
 }
 

@@ -42,18 +42,14 @@ public:
     long position() const override { return positions_[row_]; }
 
 private:
-    struct Cell {
-        size_t offset, length;
-        bool isNull;
-    };
-    const Cell& cell(size_t col) const { return cells_[row_ * width_ + col]; }
+    const RowCell& cell(size_t col) const { return cells_[row_ * width_ + col]; }
 
     Source& origin_;
     size_t width_;
     const char* word_;
     bool sqlite_ = false;         /* the origin hands out SQLite values */
     std::string bytes_;
-    std::vector<Cell> cells_;
+    std::vector<RowCell> cells_;
     size_t used_ = 0;             /* cells of the rows held */
     std::vector<sqlite3_value*> values_;
     std::vector<long> positions_;

@@ -249,6 +249,16 @@ std::string_view CsvSource::text(size_t col) {
     return std::string_view(buf_.data() + f.offset, f.length);
 }
 
+void CsvSource::copyRow(std::string& bytes, RowCell* cells) {
+    for (size_t c = 0; c < fields_.size(); ++c) {
+        const Field& f = fields_[c];
+        std::string_view t = f.escaped >= 0 ? std::string_view(unescaped_[size_t(f.escaped)])
+                                            : std::string_view(buf_.data() + f.offset, f.length);
+        cells[c] = RowCell{bytes.size(), f.isNull ? 0 : t.size(), f.isNull};
+        if (!f.isNull) bytes.append(t.data(), t.size());
+    }
+}
+
 double CsvSource::fractionRead() { return fileBytes_ > 0 ? (dropped_ + double(begin_)) / fileBytes_ : -1; }
 
 size_t CsvSource::text16(size_t col, char16_t* out, size_t cap) { return Utf8IntoUtf16(text(col), out, cap); }

@@ -442,11 +442,9 @@ void Run::readBatches() {
                 slot.rows->add();
             if (opt_.progress) fraction_ = src_.fractionRead();
         } catch (const std::exception& e) {
-            std::lock_guard<std::mutex> hold(mutex_);
+            /* the rows read before the failure are masked and counted, as with one thread */
             readError_ = MessageOf(e);
-            endSeq_ = seq;
-            changed_.notify_all();
-            return;
+            more = false;
         }
         std::lock_guard<std::mutex> hold(mutex_);
         if (slot.rows->rows() > 0) {

@@ -48,6 +48,12 @@ struct OutCell {
     std::u16string value;
 };
 
+/* Where a copied value lies in a buffer of bytes. */
+struct RowCell {
+    size_t offset, length;
+    bool isNull;
+};
+
 class Source {
 public:
     virtual ~Source() = default;
@@ -60,6 +66,16 @@ public:
     /* The value as 16-bit text into out (cap units, terminator included); SIZE_MAX when
     ** it does not fit. */
     virtual size_t text16(size_t col, char16_t* out, size_t cap) = 0;
+    /* Appends the current row's values to bytes and where they lie to cells (one per
+    ** column), for a copy of the row. */
+    virtual void copyRow(std::string& bytes, RowCell* cells) {
+        for (size_t c = 0; c < columns().size(); ++c) {
+            bool null = isNull(c);
+            std::string_view t = null ? std::string_view() : text(c);
+            cells[c] = RowCell{bytes.size(), t.size(), null};
+            bytes.append(t.data(), t.size());
+        }
+    }
     /* The SQLite value of a column, when the source is an SQLite table. */
     virtual sqlite3_value* sqliteValue(size_t) { return nullptr; }
     /* Where the current row is, for messages ("line 12", "row 12"): a word and a number. */
