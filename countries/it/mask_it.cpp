@@ -215,32 +215,15 @@ static int32_t CompactSourceIT(const RBPDATA* rbp, char16_t* code, int* layout) 
     return RC_OK;
 }
 
-/* Four 16-bit lanes as one word, the first lane lowest. */
-static constexpr uint64_t Lanes(uint16_t a, uint16_t b, uint16_t c, uint16_t d) {
-    return uint64_t(a) | uint64_t(b) << 16 | uint64_t(c) << 32 | uint64_t(d) << 48;
-}
-
-/* The top bit of each lane of w (four characters) that lies within lo..hi of its lane. */
-static inline uint64_t LanesWithin(uint64_t w, uint64_t lo, uint64_t hi) {
-    /* Lanes with their top bit cleared, so that no lane borrows from the next. */
-    constexpr uint64_t kTop = Lanes(0x8000, 0x8000, 0x8000, 0x8000);
-    uint64_t low = w & ~kTop;
-    return ((low | kTop) - lo) & ((hi | kTop) - low) & ~w & kTop;
-}
-
 /* True when positions 1-6, 9 and 12 hold capitals and the seven number positions digits:
-** the usual source, which CheckCharactersIT would leave as it is.  Four characters are
-** tested at a time against the range of their positions (position 16 is not tested). */
+** the usual source, which CheckCharactersIT would leave as it is. */
 static bool PlainCharactersIT(const char16_t* code) {
-    constexpr uint16_t A = u'A', Z = u'Z', D0 = u'0', D9 = u'9';
-    constexpr uint64_t kTop = Lanes(0x8000, 0x8000, 0x8000, 0x8000);
-    uint64_t w[4];
-    std::memcpy(w, code, sizeof w);
-    uint64_t ok = LanesWithin(w[0], Lanes(A, A, A, A), Lanes(Z, Z, Z, Z)) &
-                  LanesWithin(w[1], Lanes(A, A, D0, D0), Lanes(Z, Z, D9, D9)) &
-                  LanesWithin(w[2], Lanes(A, D0, D0, A), Lanes(Z, D9, D9, Z)) &
-                  (LanesWithin(w[3], Lanes(D0, D0, D0, 0), Lanes(D9, D9, D9, 0)) | Lanes(0, 0, 0, 0x8000));
-    return ok == kTop;
+    /* Counted without branches: all fifteen must hold. */
+    int capitals = WIsUpper(code[0]) + WIsUpper(code[1]) + WIsUpper(code[2]) + WIsUpper(code[3]) +
+                   WIsUpper(code[4]) + WIsUpper(code[5]) + WIsUpper(code[8]) + WIsUpper(code[11]);
+    int digits = WIsDigit(code[6]) + WIsDigit(code[7]) + WIsDigit(code[9]) + WIsDigit(code[10]) +
+                 WIsDigit(code[12]) + WIsDigit(code[13]) + WIsDigit(code[14]);
+    return capitals + digits == 15;
 }
 
 /* Checks the characters of positions 1-15, upper-cases the letters and adds the
