@@ -204,17 +204,18 @@ static STEP ReadSource(ROW* r, int16_t* result) {
 
 /* ------------------------------------------------------------------ choosing the country */
 
+/* The two characters of a code as one number, for a switch. */
+static constexpr uint32_t CodePair(char16_t a, char16_t b) { return uint32_t(a) << 16 | b; }
+
 uint16_t CountryOfCode(const char16_t* code) {
-    static const struct {
-        char16_t a, b;
-        uint16_t bit;
-    } kCodes[] = {{u'F', u'R', COUNTRY_FR}, {u'U', u'K', COUNTRY_UK}, {u'E', u'S', COUNTRY_ES},
-                  {u'I', u'T', COUNTRY_IT}};
     if (code[0] == 0) return 0;
-    char16_t a = WToUpper(code[0]), b = WToUpper(code[1]);
-    for (const auto& k : kCodes)
-        if (a == k.a && b == k.b) return k.bit;
-    return 0;
+    switch (CodePair(WToUpper(code[0]), WToUpper(code[1]))) {
+    case CodePair(u'F', u'R'): return COUNTRY_FR;
+    case CodePair(u'U', u'K'): return COUNTRY_UK;
+    case CodePair(u'E', u'S'): return COUNTRY_ES;
+    case CodePair(u'I', u'T'): return COUNTRY_IT;
+    default: return 0;
+    }
 }
 
 /* The country of the row from the switch operand: a quoted literal code, or the value of

@@ -12,6 +12,9 @@
 #include "exit/log/log.h"
 #include "exit/wstr.h"
 
+/* Copies n characters (a fixed count: the copy is inlined). */
+static inline void CopyChars(char16_t* to, const char16_t* from, size_t n) { std::memcpy(to, from, n * sizeof(char16_t)); }
+
 /* x shifted into the positive range: a multiple of 5 and 21 larger than any 16-bit key,
 ** so that the remainders by 5 and 21 keep their value and need no sign test. */
 static inline int Positive(int x) { return x + 5 * 21 * 313; }
@@ -80,11 +83,21 @@ int WalkCommuneIT(int* letterIndex, int32_t* number, int c) {
     return 0;
 }
 
+/* "00" to "99": two digits written by one copy. */
+struct DIGITPAIRS {
+    char16_t Pair[100][2];
+};
+static constexpr DIGITPAIRS kDigitPairs = [] {
+    DIGITPAIRS t{};
+    for (int v = 0; v < 100; ++v) {
+        t.Pair[v][0] = char16_t(u'0' + v / 10);
+        t.Pair[v][1] = char16_t(u'0' + v % 10);
+    }
+    return t;
+}();
+
 /* Two decimal digits of v (0..99) at out. */
-static void PutTwoDigits(char16_t* out, int v) {
-    out[0] = char16_t(u'0' + v / 10);
-    out[1] = char16_t(u'0' + v % 10);
-}
+static void PutTwoDigits(char16_t* out, int v) { CopyChars(out, kDigitPairs.Pair[v], 2); }
 
 void CarrySubstitutionsIT(const char16_t* src, char16_t* out) {
     for (uint8_t pos : OmocodePositions) {
@@ -93,21 +106,27 @@ void CarrySubstitutionsIT(const char16_t* src, char16_t* out) {
     }
 }
 
-/* MaskNameCode with a month key for a name code of capitals, from NameMaskIT; without
-** branches, as vowels and consonants come in no order a predictor could learn. */
-static void MaskNameCodeIT(const char16_t* in, char16_t* out, int month) {
+/* One letter of a name code of capitals masked from its row of NameMaskIT; *vowelSeen
+** tells whether a vowel came before.  Without branches, as vowels and consonants come in
+** no order a predictor could learn. */
+static inline char16_t MaskNameLetterIT(char16_t c, const char16_t* row, unsigned* vowelSeen) {
     /* Bits of A, E, I, O and U among the letters A-Z. */
     constexpr uint32_t kVowels = 1u << 0 | 1u << 4 | 1u << 8 | 1u << 14 | 1u << 20;
+    unsigned l = unsigned(c - u'A');
+    unsigned vowel = (kVowels >> l) & 1;
+    unsigned keep = *vowelSeen & ~vowel; /* the "X" padding after a vowel */
+    char16_t masked = row[l];
+    *vowelSeen |= vowel;
+    return char16_t(keep ? c : masked);
+}
+
+/* MaskNameCode with a month key for a name code of capitals, from NameMaskIT. */
+static void MaskNameCodeIT(const char16_t* in, char16_t* out, int month) {
     const char16_t(*letter)[26] = NameMaskIT.Letter[month - 1];
     unsigned vowelSeen = 0;
-    for (int i = 0; i < 3; ++i) {
-        unsigned l = unsigned(in[i] - u'A');
-        unsigned vowel = (kVowels >> l) & 1;
-        unsigned keep = vowelSeen & ~vowel; /* the "X" padding after a vowel */
-        char16_t masked = letter[i][l];
-        out[i] = char16_t(keep ? in[i] : masked);
-        vowelSeen |= vowel;
-    }
+    out[0] = MaskNameLetterIT(in[0], letter[0], &vowelSeen);
+    out[1] = MaskNameLetterIT(in[1], letter[1], &vowelSeen);
+    out[2] = MaskNameLetterIT(in[2], letter[2], &vowelSeen);
 }
 
 uint16_t MaskFieldsIT(const char16_t* src, const CODEFIELDS_IT* fields, char16_t* out, uint32_t flags) {
@@ -127,7 +146,7 @@ uint16_t MaskFieldsIT(const char16_t* src, const CODEFIELDS_IT* fields, char16_t
 
     PutTwoDigits(out + 6, f.year);
     out[8] = MonthLetters[f.month - 1];
-    PutTwoDigits(out + 9, f.female ? f.day + 40 : f.day);
+    PutTwoDigits(out + 9, f.day + 40 * f.female);
     out[11] = CommuneLetters[f.communeLetter];
     out[12] = char16_t(u'0' + f.number / 100);
     PutTwoDigits(out + 13, f.number % 100);
@@ -147,8 +166,6 @@ uint16_t MaskCodeIT(const char16_t* src, char16_t* out, uint32_t flags) {
 
 /* ------------------------------------------------------------------ the row routine */
 
-/* Copies n characters (a fixed count: the copy is inlined). */
-static inline void CopyChars(char16_t* to, const char16_t* from, size_t n) { std::memcpy(to, from, n * sizeof(char16_t)); }
 
 /* Rejects an invalid part, naming the source value as it was received. */
 static int32_t RejectPart(const RBPDATA* rbp, const char16_t* fmt) {

@@ -48,7 +48,7 @@ static bool BirthDateValid(const char16_t* code, uint32_t flags, CODEFIELDS_IT* 
     int day = ReadFieldIT(code + 9, 2, flags & IT_OMO_DAY);
     int year = ReadFieldIT(code + 6, 2, flags & IT_OMO_YEAR);
     f->female = day > 40;
-    if (f->female) day -= 40;
+    day -= 40 * f->female; /* no branch: men and women come in no order */
     f->year = year;
     f->day = day;
     f->month = InfoIT(code[8]).Month + 1;

@@ -128,7 +128,6 @@ TEST_F(Safety, AStoppedRunLeavesNoTemporaryFile) {
         EXPECT_FALSE(FileExists(dir / "out.csv"));
     }
 }
-#endif
 
 /* ------------------------------------------------------------------ copied data kept exactly */
 
@@ -261,3 +260,5 @@ TEST_F(Safety, GeneratedColumnsAreCopiedAndLongSwitchValuesNamed) {
         EXPECT_TRUE(Contains(o.out + o.err, c.text)) << c.name << "\n" << o.out << o.err;
     }
 }
+
+#endif
