@@ -185,9 +185,9 @@ int16_t KeyedColumnExit(INPUTPARMS* ip, COLLIST* srcList, COLLIST* destList) {
 
 void PrepareKeyed(const KeyedArgs& args, bool unmask, std::vector<MapSpec>& maps) {
     ForgetKey();
-    for (const std::string& spec : args.columns) {
-        size_t eq = spec.find('=');
-        std::string dest = spec.substr(0, eq), scope = eq == std::string::npos ? "" : spec.substr(eq + 1);
+    for (const std::string& column : args.columns) {
+        size_t eq = column.find('=');
+        std::string dest = column.substr(0, eq), scope = eq == std::string::npos ? "" : column.substr(eq + 1);
         bool found = false;
         for (MapSpec& m : maps) found = found || NamesEqual(m.dest, dest);
         if (!found) throw UsageError("--keyed " + dest + ": no --map for that column");
