@@ -164,13 +164,16 @@ PgConnection::PgConnection(const std::string& conninfo) {
     const char* values[] = {conninfo.c_str(), "ztnid", nullptr};
     conn_ = PQconnectdbParams(keys, values, 1);
     if (!conn_) throw RunError("cannot connect to PostgreSQL: out of memory");
-    if (PQstatus(conn_) != CONNECTION_OK) {
+    const char* failed = PQstatus(conn_) != CONNECTION_OK         ? "cannot connect to PostgreSQL: "
+                         : PQsetClientEncoding(conn_, "UTF8") != 0 ? "PostgreSQL: cannot use UTF-8: "
+                                                                   : nullptr;
+    if (failed) {
+        /* A constructor that throws runs no destructor: the connection is closed here. */
         std::string why = error();
         PQfinish(conn_);
         conn_ = nullptr;
-        throw RunError("cannot connect to PostgreSQL: " + why);
+        throw RunError(failed + why);
     }
-    if (PQsetClientEncoding(conn_, "UTF8") != 0) throw RunError("PostgreSQL: cannot use UTF-8: " + error());
 }
 
 PgConnection::~PgConnection() { PQfinish(conn_); }
