@@ -451,6 +451,9 @@ void Run::maskBatches(size_t worker) {
             maskBatch(lane(worker, slot.rows.get()), slot);
         } catch (const std::exception& e) {
             slot.error = MessageOf(e);
+            /* failing before its first row (work areas, buffers), the batch stops at row 0:
+            ** its keep and mapped rows are still the previous batch's */
+            if (slot.failedRow == SIZE_MAX) slot.failedRow = 0;
         }
         std::lock_guard<std::mutex> hold(mutex_);
         slot.state = Slot::DONE;
@@ -506,7 +509,6 @@ void Run::writeBatches() {
                     sink_.write(rows, slot.mapped[i]);
                 }
             }
-            if (!slot.error.empty()) throw RunError(slot.error);
             if (sink_.encodes()) sink_.writeEncoded(slot.encoded, kept);
             showProgress(false, fraction_);
             std::lock_guard<std::mutex> hold(mutex_);
