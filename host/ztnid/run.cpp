@@ -396,8 +396,19 @@ void Run::copyOnThreads() {
     slots_.resize(n * SLOTS_PER_THREAD);
     for (Slot& s : slots_) s.rows = std::make_unique<Batch>(src_);
     std::vector<std::thread> threads;
-    threads.emplace_back([this] { writeBatches(); });
-    for (size_t w = 0; w < n; ++w) threads.emplace_back([this, w] { maskBatches(w); });
+    try {
+        threads.emplace_back([this] { writeBatches(); });
+        for (size_t w = 0; w < n; ++w) threads.emplace_back([this, w] { maskBatches(w); });
+    } catch (const std::exception& e) {
+        /* the threads started must end before their std::thread objects go */
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            stop_ = true;
+            changed_.notify_all();
+        }
+        for (std::thread& t : threads) t.join();
+        throw RunError("cannot start the threads of the run (-j): " + MessageOf(e));
+    }
     readBatches();
     for (std::thread& t : threads) t.join();
     if (!writeError_.empty()) throw RunError(writeError_);
