@@ -249,14 +249,6 @@ private:
     std::atomic<double> fraction_{-1};
 };
 
-/* The exit's column lists count their columns in 16 bits. */
-void RefuseTooManyColumns(size_t source, size_t dest) {
-    if (source <= size_t(INT16_MAX) && dest <= size_t(INT16_MAX)) return;
-    throw RunError("the " + std::string(source > size_t(INT16_MAX) ? "source" : "destination") + " has " +
-                   std::to_string(source > size_t(INT16_MAX) ? source : dest) + " columns, more than the " +
-                   std::to_string(INT16_MAX) + " that the exit's column lists hold");
-}
-
 void Run::prepare() {
     dest_ = PlanColumns(src_.columns(), opt_.maps, &mapDest_);
     if (!opt_.maps.empty()) RefuseTooManyColumns(src_.columns().size(), dest_.size());
@@ -570,6 +562,13 @@ void Run::endCalls() {
 }
 
 } // namespace
+
+void RefuseTooManyColumns(size_t source, size_t dest) {
+    if (source <= size_t(INT16_MAX) && dest <= size_t(INT16_MAX)) return;
+    throw RunError("the " + std::string(source > size_t(INT16_MAX) ? "source" : "destination") + " has " +
+                   std::to_string(source > size_t(INT16_MAX) ? source : dest) + " columns, more than the " +
+                   std::to_string(INT16_MAX) + " that the exit's column lists hold");
+}
 
 hostemu::Column HostColumn(const std::string& name, ColumnType t, bool nullable) {
     hostemu::Column c;

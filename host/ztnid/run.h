@@ -81,6 +81,10 @@ struct RunResult {
 std::vector<DestColumn> PlanColumns(const std::vector<SourceColumn>& src, const std::vector<MapSpec>& maps,
                                     std::vector<int>* mapDest);
 
+/* Throws RunError when a column list would hold more columns than the exit's lists
+** count (16 bits). */
+void RefuseTooManyColumns(size_t source, size_t dest);
+
 /* A column as the host declares it to the exit. */
 hostemu::Column HostColumn(const std::string& name, ColumnType t, bool nullable);
 

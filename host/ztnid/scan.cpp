@@ -198,6 +198,7 @@ void Scanner::prepare() {
     exit_ = hostemu::LoadExit(opt_.exitPath, &why);
     if (!exit_) throw RunError("cannot load the exit " + opt_.exitPath + ": " + why);
     const std::vector<SourceColumn>& cols = src_.columns();
+    RefuseTooManyColumns(cols.size(), 1);
     for (const SourceColumn& c : cols) {
         hostCols_.push_back(HostColumn(c.name, c.type, c.nullable));
         ColumnScan s;

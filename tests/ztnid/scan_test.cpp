@@ -262,6 +262,9 @@ TEST_F(Scan, NeverPrintsAWholeValue) {
 
 TEST_F(Scan, ExitStatus) {
     WriteFile(dir / "none.csv", "a,b\nhello,world\n12345678,FR\n");
+    std::string wide; /* more columns than the exit's lists hold */
+    for (int i = 0; i < 40000; ++i) wide += (i ? ",c" : "c") + std::to_string(i);
+    WriteFile(dir / "wide.csv", wide + "\n" + std::string(39999, ',') + "hello\n");
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -269,6 +272,7 @@ TEST_F(Scan, ExitStatus) {
         {{"scan", SamplePath(), "--rows", "5"}, 0},
         {{"scan", dir / "none.csv"}, 1},
         {{"scan", dir / "missing.csv"}, 2},
+        {{"scan", dir / "wide.csv"}, 2},
         {{"scan", SamplePath(), "--rows", "0"}, 2},
         {{"scan", "--db", dir / "missing.db", "--from", "t"}, 2},
     };
