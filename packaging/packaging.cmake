@@ -7,6 +7,8 @@
 #   lib    libzt0nid1      the library
 #   dev    libzt0nid-dev   header, CMake package, pkg-config file, the libZT0NID.so link
 #   ztnid  ztnid           the reference host and its man page
+#   sqlite   sqlite3-ztnid         the SQLite extension (where it is built)
+#   postgres postgresql-N-ztnid    the PostgreSQL extension, for the server pg_config names
 # Configure with -DCMAKE_INSTALL_PREFIX=/usr for packages: the files land where the
 # build put them (the pkg-config file and ztnid know their paths from it).
 #
@@ -83,8 +85,30 @@ set(CPACK_COMPONENT_DEV_DESCRIPTION "column map exit masking national identifica
 set(CPACK_DEBIAN_ZTNID_PACKAGE_NAME ztnid)
 set(CPACK_DEBIAN_ZTNID_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_ZTNID_PACKAGE_DEPENDS "${zt_lib_dep}")
-set(CPACK_COMPONENT_ZTNID_DESCRIPTION "masks national identification numbers in CSV files and SQLite tables
- ztnid copies a CSV file or an SQLite table to another, calling the ZT0NID exit for
- every mapped column exactly as a host does.")
+set(CPACK_COMPONENT_ZTNID_DESCRIPTION "masks national identification numbers in CSV files and database tables
+ ztnid copies a CSV file, an SQLite table or a PostgreSQL table to another, calling the
+ ZT0NID exit for every mapped column exactly as a host does.")
+
+# The SQL extensions link the exit in, so they need no libzt0nid1.
+if(TARGET ztnid_sqlite)
+  list(APPEND CPACK_COMPONENTS_ALL sqlite)
+  set(CPACK_DEBIAN_SQLITE_PACKAGE_NAME sqlite3-ztnid)
+  set(CPACK_DEBIAN_SQLITE_PACKAGE_SECTION database)
+  set(CPACK_COMPONENT_SQLITE_DESCRIPTION "SQLite functions masking national identification numbers
+ ztnid_sqlite.so, loaded with .load or sqlite3_load_extension, adds ztnid_mask,
+ ztnid_check, ztnid_random, ztnid_keyed_mask and ztnid_keyed_unmask.")
+endif()
+if(TARGET ztnid_pg)
+  # The server's major version, from its bin directory (/usr/lib/postgresql/N/bin).
+  get_filename_component(zt_pg_home ${ZT_PG_BINDIR} DIRECTORY)
+  get_filename_component(zt_pg_major ${zt_pg_home} NAME)
+  list(APPEND CPACK_COMPONENTS_ALL postgres)
+  set(CPACK_DEBIAN_POSTGRES_PACKAGE_NAME postgresql-${zt_pg_major}-ztnid)
+  set(CPACK_DEBIAN_POSTGRES_PACKAGE_SECTION database)
+  set(CPACK_DEBIAN_POSTGRES_PACKAGE_DEPENDS "postgresql-${zt_pg_major}")
+  set(CPACK_COMPONENT_POSTGRES_DESCRIPTION "PostgreSQL ${zt_pg_major} extension masking national identification numbers
+ CREATE EXTENSION ztnid adds ztnid.mask, ztnid.check, ztnid.random, ztnid.keyed_mask
+ and ztnid.keyed_unmask, which run the ZT0NID exit per call site.")
+endif()
 
 include(CPack)

@@ -1,8 +1,10 @@
 #!/bin/sh
 # Builds the Debian packages, installs them (apt-get install ./*.deb) and uses them as a
 # user would: the installed `ztnid --version`, a mask of samples/people.csv with the
-# installed ztnid and library, and a host written in C (tests/install/host.c) built
-# against the installed exit twice, with find_package(ZT0NID) and with pkg-config.
+# installed ztnid and library, a host written in C (tests/install/host.c) built against
+# the installed exit twice, with find_package(ZT0NID) and with pkg-config, and the SQL
+# extensions: ztnid_mask in the sqlite3 shell, CREATE EXTENSION ztnid in a throwaway
+# PostgreSQL cluster.
 # Installing needs root (or sudo).  Packages that were not installed before are removed
 # at the end, unless KEEP_INSTALLED=1.
 #
@@ -11,7 +13,6 @@ set -eu
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build-pkg}
 jobs=$(nproc 2>/dev/null || echo 2)
-packages="libzt0nid1 libzt0nid-dev ztnid"
 tools/install-deps.sh package
 
 as_root() {
@@ -24,10 +25,12 @@ as_root() {
 echo "== Debian packages (cpack, build folder $build/)"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
   -DZT_TESTS=OFF -DZT_HOST=ON >/dev/null
-cmake --build "$build" --target ztnid -j "$jobs"
+cmake --build "$build" -j "$jobs"
 rm -rf "$build/packages"
 (cd "$build" && cpack >/dev/null)
+packages=""
 for deb in "$build"/packages/*.deb; do
+  packages="$packages $(dpkg-deb -f "$deb" Package)"
   echo "$(basename "$deb"): $(wc -c <"$deb") bytes; Depends: $(dpkg-deb -f "$deb" Depends)"
 done
 
@@ -74,5 +77,31 @@ echo "== a C host built with pkg-config ($(pkg-config --cflags --libs zt0nid))"
 # shellcheck disable=SC2046
 cc -std=c11 -Wall -Wextra -Werror tests/install/host.c $(pkg-config --cflags --libs zt0nid) -o "$work/host-pc"
 "$work/host-pc"
+
+if dpkg-query -W -f '${db:Status-Abbrev}' sqlite3-ztnid 2>/dev/null | grep -q '^ii'; then
+  echo "== the installed SQLite extension"
+  ext=$(dpkg -L sqlite3-ztnid | grep '/ztnid_sqlite\.so$')
+  test "$(sqlite3 :memory: ".load $ext" "SELECT ztnid_mask('1234567L', 'ES') IS NOT NULL, ztnid_check('ABC', 'ES') IS NOT NULL")" = "1|1"
+  echo "$ext loads; ztnid_mask and ztnid_check answer"
+fi
+
+pg=$(dpkg-query -W -f '${Package}\n' 'postgresql-*-ztnid' 2>/dev/null | head -n 1)
+if [ -n "$pg" ] && dpkg-query -W -f '${db:Status-Abbrev}' "$pg" | grep -q '^ii'; then
+  echo "== the installed PostgreSQL extension ($pg) in a throwaway cluster"
+  bin=$(pg_config --bindir)
+  as_pg() { if [ "$(id -u)" = 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi; }
+  pgdir=$(mktemp -d)
+  [ "$(id -u)" = 0 ] && chown postgres "$pgdir"
+  stop_pg() { as_pg "$bin/pg_ctl" -D "$pgdir/data" -m immediate stop >/dev/null 2>&1 || true; rm -rf "$pgdir"; cleanup; }
+  trap stop_pg EXIT
+  as_pg "$bin/initdb" -D "$pgdir/data" -U postgres -A trust --no-sync >/dev/null
+  as_pg "$bin/pg_ctl" -D "$pgdir/data" -l "$pgdir/server.log" -w \
+    -o "-k $pgdir -c listen_addresses=''" start >/dev/null
+  as_pg "$bin/psql" -X -q -h "$pgdir" -U postgres -d postgres -v ON_ERROR_STOP=1 -At \
+    -c "CREATE EXTENSION ztnid" \
+    -c "SELECT ztnid.mask('1234567L', 'ES') IS NOT NULL, ztnid.check('ABC', 'ES') IS NOT NULL" |
+    tee "$pgdir/out"
+  test "$(cat "$pgdir/out")" = "t|t"
+fi
 
 echo "== packages checked"
