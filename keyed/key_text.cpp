@@ -70,6 +70,8 @@ bool KeyedReadKeyFile(const char* path, KEYEDKEY* key, char* err) {
     key->Length = 0;
     FILE* f = std::fopen(path, "rb");
     if (!f) return Fail(err, "cannot read the key file %s: %s", path, std::strerror(errno));
+    /* Unbuffered: fread fills text directly, so no stdio buffer keeps a copy of the key. */
+    std::setvbuf(f, nullptr, _IONBF, 0);
     char text[KEYED_KEY_TEXT_MAX + 1];
     size_t n = std::fread(text, 1, sizeof text, f);
     bool readError = std::ferror(f) != 0;
