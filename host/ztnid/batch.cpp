@@ -5,8 +5,6 @@
 
 #include <sqlite3.h>
 
-#include "host/ztnid/text.h"
-
 namespace ztnid {
 
 Batch::Batch(Source& origin) : origin_(origin), width_(origin.columns().size()), word_(origin.positionWord()) {}
@@ -43,8 +41,6 @@ std::string_view Batch::text(size_t col) {
     const RowCell& c = cell(col);
     return std::string_view(bytes_.data() + c.offset, c.length);
 }
-
-size_t Batch::text16(size_t col, char16_t* out, size_t cap) { return Utf8IntoUtf16(text(col), out, cap); }
 
 sqlite3_value* Batch::sqliteValue(size_t col) { return sqlite_ ? values_[row_ * width_ + col] : nullptr; }
 

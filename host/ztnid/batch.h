@@ -36,7 +36,6 @@ public:
     bool next() override { return false; }
     bool isNull(size_t col) override { return cell(col).isNull; }
     std::string_view text(size_t col) override;
-    size_t text16(size_t col, char16_t* out, size_t cap) override;
     sqlite3_value* sqliteValue(size_t col) override;
     const char* positionWord() const override { return word_; }
     long position() const override { return positions_[row_]; }

@@ -261,8 +261,6 @@ void CsvSource::copyRow(std::string& bytes, RowCell* cells) {
 
 double CsvSource::fractionRead() { return fileBytes_ > 0 ? (dropped_ + double(begin_)) / fileBytes_ : -1; }
 
-size_t CsvSource::text16(size_t col, char16_t* out, size_t cap) { return Utf8IntoUtf16(text(col), out, cap); }
-
 /* ------------------------------------------------------------------ sink */
 
 /* True when text at the start of a file would be read as a byte order mark (UTF-8, or

@@ -39,7 +39,6 @@ public:
     bool isNull(size_t col) override { return fields_[col].isNull; }
     void copyRow(std::string& bytes, RowCell* cells) override;
     std::string_view text(size_t col) override;
-    size_t text16(size_t col, char16_t* out, size_t cap) override;
     const char* positionWord() const override { return "line"; }
     long position() const override { return recordLine_; }
     double fractionRead() override;

@@ -290,8 +290,6 @@ std::string_view PgSource::text(size_t col) {
     return std::string_view(values_.data() + f.offset, f.length);
 }
 
-size_t PgSource::text16(size_t col, char16_t* out, size_t cap) { return Utf8IntoUtf16(text(col), out, cap); }
-
 /* ------------------------------------------------------------------ sink */
 
 std::string PgTypeOf(const DestColumn& c) {

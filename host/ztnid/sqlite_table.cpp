@@ -149,8 +149,6 @@ std::string_view SqliteSource::text(size_t col) {
     return p ? std::string_view(reinterpret_cast<const char*>(p), size_t(n)) : std::string_view();
 }
 
-size_t SqliteSource::text16(size_t col, char16_t* out, size_t cap) { return Utf8IntoUtf16(text(col), out, cap); }
-
 double SqliteSource::fractionRead() {
     if (rowCount_ < 0) {
         rowCount_ = 0;

@@ -54,7 +54,6 @@ public:
     bool next() override;
     bool isNull(size_t col) override;
     std::string_view text(size_t col) override;
-    size_t text16(size_t col, char16_t* out, size_t cap) override;
     sqlite3_value* sqliteValue(size_t col) override;
     const char* positionWord() const override { return "row"; }
     long position() const override { return row_; }

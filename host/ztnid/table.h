@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/emul/utf.h"
 #include "host/ztnid/columns.h"
 
 struct sqlite3_value;
@@ -65,7 +66,7 @@ public:
     virtual std::string_view text(size_t col) = 0;
     /* The value as 16-bit text into out (cap units, terminator included); SIZE_MAX when
     ** it does not fit. */
-    virtual size_t text16(size_t col, char16_t* out, size_t cap) = 0;
+    size_t text16(size_t col, char16_t* out, size_t cap) { return Utf8IntoUtf16(text(col), out, cap); }
     /* Appends the current row's values to bytes and where they lie to cells (one per
     ** column), for a copy of the row. */
     virtual void copyRow(std::string& bytes, RowCell* cells) {
