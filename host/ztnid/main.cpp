@@ -55,23 +55,58 @@ int DefaultJobs() {
     return n == 0 ? 1 : n > MAX_JOBS ? int(MAX_JOBS) : int(n);
 }
 
-struct MaskArgs {
-    std::string input, output, db, from, to, fromPg, toPg, exitPath, delimiter = ",", onSkip = "auto";
-    std::vector<std::string> maps, sourceTypes;
-    bool replace = false, append = false, emptyIsBlank = false, crlf = false, quiet = false, strict = false;
-    bool dryRun = false;
+/* How a CSV input is read, by mask and scan alike. */
+struct CsvReadArgs {
+    std::string delimiter = ",";
+    std::vector<std::string> sourceTypes;
+    bool emptyIsBlank = false;
     size_t maxRecordBytes = DEFAULT_MAX_RECORD_BYTES;
+};
+
+struct MaskArgs {
+    std::string input, output, db, from, to, fromPg, toPg, exitPath, onSkip = "auto";
+    std::vector<std::string> maps;
+    CsvReadArgs csv;
+    bool replace = false, append = false, crlf = false, quiet = false, strict = false;
+    bool dryRun = false;
     int jobs = DefaultJobs();
     size_t preview = 5;
 };
 
 struct ScanArgs {
-    std::string input, db, from, fromPg, exitPath, delimiter = ",", rows = "100000";
-    std::vector<std::string> sourceTypes;
-    bool emptyIsBlank = false, json = false;
-    size_t maxRecordBytes = DEFAULT_MAX_RECORD_BYTES;
+    std::string input, db, from, fromPg, exitPath, rows = "100000";
+    CsvReadArgs csv;
+    bool json = false;
     int jobs = DefaultJobs();
 };
+
+/* The options of CsvReadArgs; `command` names what a too long record stops. */
+void AddCsvReadOptions(CLI::App* cmd, CsvReadArgs& c, const std::string& command) {
+    cmd->add_option("--source-type", c.sourceTypes,
+                    "COLUMN:TYPE(LENGTH): declares a CSV column to the exit (default VARCHAR(255))")
+        ->allow_extra_args(false)
+        ->type_name("COLUMN:TYPE");
+    cmd->add_flag("--empty-is-blank", c.emptyIsBlank, "CSV: an empty field is an empty string, not NULL");
+    cmd->add_option("--max-record-bytes", c.maxRecordBytes,
+                    "CSV: the longest record read, in bytes (default 64 MiB); a longer one stops the " + command)
+        ->check(CLI::Range(size_t(1), size_t(1) << 40))
+        ->type_name("BYTES");
+    cmd->add_option("-d,--delimiter", c.delimiter, "CSV field delimiter (default \",\")")->type_name("CHAR");
+}
+
+/* The --exit option of a command that runs the exit. */
+void AddExitOption(CLI::App* cmd, std::string& exitPath) {
+    cmd->add_option("--exit", exitPath,
+                    "The exit library (default: $ZT0NID_LIBRARY, else libZT0NID.so beside ztnid, else the "
+                    "installed libZT0NID.so.1)")
+        ->type_name("FILE");
+}
+
+/* Throws UsageError for a delimiter the CSV reader cannot take. */
+void CheckDelimiter(const CsvReadArgs& c) {
+    if (c.delimiter.size() != 1 || c.delimiter == "\"" || c.delimiter == "\n" || c.delimiter == "\r")
+        throw UsageError("--delimiter must be one character other than a quote or a line break");
+}
 
 struct ExplainArgs {
     std::string operands, src = "VARCHAR(255)", dest = "VARCHAR(255)";
@@ -95,9 +130,8 @@ void CheckMaskArgs(const MaskArgs& a) {
     if (a.replace && a.append) throw UsageError("give either --replace or --append, not both");
     if (!a.from.empty() && NamesEqual(a.from, a.to) && (SqliteIn(a) ? SqliteOut(a) : a.fromPg == a.toPg))
         throw UsageError("--from and --to name the same table");
-    if (a.delimiter.size() != 1 || a.delimiter == "\"" || a.delimiter == "\n" || a.delimiter == "\r")
-        throw UsageError("--delimiter must be one character other than a quote or a line break");
-    if (!a.from.empty() && (!a.sourceTypes.empty() || a.emptyIsBlank))
+    CheckDelimiter(a.csv);
+    if (!a.from.empty() && (!a.csv.sourceTypes.empty() || a.csv.emptyIsBlank))
         throw UsageError("--source-type and --empty-is-blank apply to CSV input only (table columns keep their "
                          "declared types)");
 }
@@ -146,12 +180,11 @@ void CheckMap(const MaskArgs& a, const MapSpec& m, const std::vector<hostemu::Co
 /* The table rows are read from: the table `from` of db, or the CSV file `input` with
 ** its declared column types.  Throws RunError or UsageError. */
 std::unique_ptr<Source> OpenSource(const std::string& input, const std::string& from, const std::string& fromPg,
-                                   std::shared_ptr<SqliteDb> db, char delim, bool emptyIsBlank, size_t maxRecordBytes,
-                                   const std::vector<std::string>& sourceTypes) {
+                                   std::shared_ptr<SqliteDb> db, const CsvReadArgs& c) {
     if (!fromPg.empty()) return std::make_unique<PgSource>(fromPg, from);
     if (!from.empty()) return std::make_unique<SqliteSource>(db, from);
-    auto csv = std::make_unique<CsvSource>(input, delim, emptyIsBlank, maxRecordBytes);
-    for (const std::string& t : sourceTypes) {
+    auto csv = std::make_unique<CsvSource>(input, c.delimiter[0], c.emptyIsBlank, c.maxRecordBytes);
+    for (const std::string& t : c.sourceTypes) {
         SourceTypeSpec s = ParseSourceTypeSpec(t);
         size_t i = 0;
         while (i < csv->columns().size() && !NamesEqual(csv->columns()[i].name, s.column)) ++i;
@@ -188,7 +221,6 @@ int RunMaskCommand(const MaskArgs& a, const KeyedArgs& keyed, bool unmask) {
                         const std::vector<hostemu::Column>& dests, int destIndex) {
         CheckMap(a, m, sources, dests, destIndex);
     };
-    char delim = a.delimiter[0];
 
     std::shared_ptr<SqliteDb> db;
     std::unique_ptr<Source> src;
@@ -202,7 +234,7 @@ int RunMaskCommand(const MaskArgs& a, const KeyedArgs& keyed, bool unmask) {
             if (!a.db.empty()) db = std::make_shared<SqliteDb>(a.db, !SqliteIn(a));
         }
         TableMode mode = a.replace ? TableMode::Replace : a.append ? TableMode::Append : TableMode::Create;
-        src = OpenSource(a.input, a.from, a.fromPg, db, delim, a.emptyIsBlank, a.maxRecordBytes, a.sourceTypes);
+        src = OpenSource(a.input, a.from, a.fromPg, db, a.csv);
         if (a.dryRun) {
             auto d = std::make_unique<DryRunSink>(src->columns(), opt.maps, a.preview);
             dry = d.get();
@@ -214,7 +246,7 @@ int RunMaskCommand(const MaskArgs& a, const KeyedArgs& keyed, bool unmask) {
         } else if (!a.to.empty()) {
             sink = std::make_unique<SqliteSink>(db, a.to, mode);
         } else {
-            sink = std::make_unique<CsvSink>(a.output.empty() ? "-" : a.output, delim, a.crlf);
+            sink = std::make_unique<CsvSink>(a.output.empty() ? "-" : a.output, a.csv.delimiter[0], a.crlf);
         }
     } catch (const RunError& e) {
         std::cerr << "ztnid: error: " << e.what() << "\n";
@@ -231,8 +263,7 @@ int RunScanCommand(const ScanArgs& a) {
     if (!a.db.empty() && !a.fromPg.empty()) throw UsageError("give either --db or --from-pg, not both");
     if (a.from.empty() != (a.db.empty() && a.fromPg.empty()))
         throw UsageError("--from goes with --db FILE or --from-pg CONNINFO");
-    if (a.delimiter.size() != 1 || a.delimiter == "\"" || a.delimiter == "\n" || a.delimiter == "\r")
-        throw UsageError("--delimiter must be one character other than a quote or a line break");
+    CheckDelimiter(a.csv);
     ScanOptions opt;
     opt.exitPath = ChooseExitPath(a.exitPath);
     opt.sourceName = a.from.empty()     ? a.input
@@ -248,8 +279,7 @@ int RunScanCommand(const ScanArgs& a) {
     }
     try {
         std::shared_ptr<SqliteDb> db = a.db.empty() ? nullptr : std::make_shared<SqliteDb>(a.db, false);
-        std::unique_ptr<Source> src =
-            OpenSource(a.input, a.from, a.fromPg, db, a.delimiter[0], a.emptyIsBlank, a.maxRecordBytes, a.sourceTypes);
+        std::unique_ptr<Source> src = OpenSource(a.input, a.from, a.fromPg, db, a.csv);
         ScanReport r = ScanTable(*src, opt);
         std::cout << (a.json ? FormatScanJson(r) : FormatScanText(r));
         return r.status();
@@ -293,25 +323,13 @@ int main(int argc, char** argv) {
         ->type_name("TABLE");
     mask->add_flag("--replace", m.replace, "Drop and create the destination table when it exists");
     mask->add_flag("--append", m.append, "Insert into the destination table when it exists");
-    mask->add_option("--source-type", m.sourceTypes,
-                     "COLUMN:TYPE(LENGTH): declares a CSV column to the exit (default VARCHAR(255))")
-        ->allow_extra_args(false)
-        ->type_name("COLUMN:TYPE");
-    mask->add_flag("--empty-is-blank", m.emptyIsBlank, "CSV: an empty field is an empty string, not NULL");
-    mask->add_option("--max-record-bytes", m.maxRecordBytes,
-                     "CSV: the longest record read, in bytes (default 64 MiB); a longer one stops the run")
-        ->check(CLI::Range(size_t(1), size_t(1) << 40))
-        ->type_name("BYTES");
-    mask->add_option("-d,--delimiter", m.delimiter, "CSV field delimiter (default \",\")")->type_name("CHAR");
+    AddCsvReadOptions(mask, m.csv, "run");
     mask->add_flag("--crlf", m.crlf, "CSV: end output lines with CR LF");
     mask->add_option("--on-skip", m.onSkip,
                      "A row the exit skips (result 1): auto = NULL when the destination column is nullable, else "
                      "the row is dropped; drop = the row is dropped; fail = the run stops (status 2)")
         ->check(CLI::IsMember({"auto", "drop", "fail"}));
-    mask->add_option("--exit", m.exitPath,
-                     "The exit library (default: $ZT0NID_LIBRARY, else libZT0NID.so beside ztnid, else the "
-                     "installed libZT0NID.so.1)")
-        ->type_name("FILE");
+    AddExitOption(mask, m.exitPath);
     mask->add_option("-j,--jobs", m.jobs,
                      "Threads that mask rows, each with its own work area per mapped column (default: the number "
                      "of processors); the output keeps the input order")
@@ -353,20 +371,8 @@ int main(int argc, char** argv) {
         ->type_name("TABLE");
     scan->add_option("--rows", sc.rows, "Rows read at most: a number (default 100000) or all")->type_name("N|all");
     scan->add_flag("--json", sc.json, "Print the report as JSON (schema: host/ztnid/scan.schema.json)");
-    scan->add_option("--source-type", sc.sourceTypes,
-                     "COLUMN:TYPE(LENGTH): declares a CSV column to the exit (default VARCHAR(255))")
-        ->allow_extra_args(false)
-        ->type_name("COLUMN:TYPE");
-    scan->add_flag("--empty-is-blank", sc.emptyIsBlank, "CSV: an empty field is an empty string, not NULL");
-    scan->add_option("--max-record-bytes", sc.maxRecordBytes,
-                     "CSV: the longest record read, in bytes (default 64 MiB); a longer one stops the scan")
-        ->check(CLI::Range(size_t(1), size_t(1) << 40))
-        ->type_name("BYTES");
-    scan->add_option("-d,--delimiter", sc.delimiter, "CSV field delimiter (default \",\")")->type_name("CHAR");
-    scan->add_option("--exit", sc.exitPath,
-                     "The exit library (default: $ZT0NID_LIBRARY, else libZT0NID.so beside ztnid, else the "
-                     "installed libZT0NID.so.1)")
-        ->type_name("FILE");
+    AddCsvReadOptions(scan, sc.csv, "scan");
+    AddExitOption(scan, sc.exitPath);
     scan->footer("Exit status: 0 national numbers found, 1 none found, 2 error.\n"
                  "Example: ztnid scan people.csv --rows all");
 
