@@ -134,23 +134,19 @@ TEST_F(ZtnidPg, AFailedRunLeavesTheDestinationAsItWas) {
             "CREATE TABLE narrow (id integer, nid varchar(9)); INSERT INTO narrow VALUES (0, 'kept');"
             "CREATE TABLE kept (id integer, nid text); INSERT INTO kept VALUES (0, 'old');"
             "CREATE TABLE victim (x integer);");
+    const Args src = {"mask", "--from-pg", db, "--from", "src", "--to-pg", db, "--map"};
     const std::string es = "nid=switch=\"ES", es9 = "nid:VARCHAR(9)=switch=\"ES";
-    const std::pair<Args, std::string> cases[] = {
+    ExpectOutcomes({
         /* the server refuses row 6000 (11 characters) in the middle of the COPY */
-        {{"--to", "narrow", "--append", "--map", es}, "value too long for type character varying(9)"},
+        {Plus(src, {es, "--to", "narrow", "--append"}), 2, {"value too long for type character varying(9)"}},
         /* the host refuses it: the old table stays */
-        {{"--to", "kept", "--replace", "--map", es9}, "row 6000"},
-        {{"--to", "fresh", "--map", es9, "-j", "2"}, "row 6000"},
+        {Plus(src, {es9, "--to", "kept", "--replace"}), 2, {"row 6000"}},
+        {Plus(src, {es9, "--to", "fresh", "-j", "2"}), 2, {"row 6000"}},
         /* the table being read, under another name: replacing it would wait forever */
-        {{"--to", "public.SRC", "--replace", "--map", es}, "is the table being read"},
+        {Plus(src, {es, "--to", "public.SRC", "--replace"}), 2, {"is the table being read"}},
         /* a name is never SQL */
-        {{"--to", "victim; DROP TABLE victim", "--map", es}, "is not a valid identifier"},
-    };
-    for (const auto& [args, message] : cases) {
-        Outcome o = Mask(Plus({"--from-pg", db, "--from", "src", "--to-pg", db}, args));
-        EXPECT_EQ(o.status, 2) << o.err;
-        EXPECT_TRUE(Contains(o.err, message)) << o.err;
-    }
+        {Plus(src, {es, "--to", "victim; DROP TABLE victim"}), 2, {"is not a valid identifier"}},
+    }, dir.path);
     EXPECT_EQ(Sql(db, "SELECT * FROM narrow"), (Rows{{"0", "kept"}}));
     EXPECT_EQ(Sql(db, "SELECT * FROM kept"), (Rows{{"0", "old"}}));
     EXPECT_EQ(Sql(db, "SELECT to_regclass('fresh') IS NULL, to_regclass('victim') IS NULL"), (Rows{{"t", "f"}}));

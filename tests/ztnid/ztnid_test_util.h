@@ -193,6 +193,26 @@ inline std::vector<std::string> Debris(const std::string& dir) {
     return left;
 }
 
+/* A run of ztnid and what it should give: its status, and texts in its output or errors. */
+struct Expect {
+    Args args;
+    int status;
+    Args texts;
+};
+/* Runs each case: a run leaves no temporary file in dir, and a failed one no dir/out.csv. */
+inline void ExpectOutcomes(const std::vector<Expect>& cases, const std::string& dir) {
+    const std::string out = dir + "/out.csv";
+    for (const Expect& c : cases) {
+        Outcome o = RunZtnid(c.args);
+        SCOPED_TRACE(testing::PrintToString(c.args) + "\n" + o.out + o.err);
+        EXPECT_EQ(o.status, c.status);
+        for (const std::string& t : c.texts) EXPECT_TRUE(Contains(o.out + o.err, t)) << t;
+        EXPECT_FALSE(c.status == 2 && FileExists(out));
+        EXPECT_EQ(Debris(dir), Args{});
+        std::filesystem::remove(out);
+    }
+}
+
 /* id,nid rows of Spanish numbers; row `at` masks to an 11-character NIE, which a
 ** VARCHAR(9) destination refuses. */
 inline std::string LateRefusal(int rows, int at) {
