@@ -20,7 +20,7 @@ using namespace ztnid_test;
 
 namespace {
 
-/* Rows of a statement, every value as text (NULL as kNull); an error as one row. */
+/* Rows of a statement, every value as text (NULL as kNull), and an error as one row. */
 Rows Sql(const std::string& conninfo, const std::string& sql) {
     PGconn* c = PQconnectdb((conninfo + " options='-c client_min_messages=warning'").c_str());
     PGresult* r = PQexec(c, sql.c_str());
@@ -29,17 +29,18 @@ Rows Sql(const std::string& conninfo, const std::string& sql) {
         rows.push_back({std::string("error: ") + PQresultErrorMessage(r)});
     for (int i = 0; i < PQntuples(r); ++i) {
         rows.emplace_back();
-        for (int k = 0; k < PQnfields(r); ++k) rows.back().push_back(PQgetisnull(r, i, k) ? kNull : PQgetvalue(r, i, k));
+        for (int k = 0; k < PQnfields(r); ++k)
+            rows.back().push_back(PQgetisnull(r, i, k) ? kNull : PQgetvalue(r, i, k));
     }
     PQclear(r);
     PQfinish(c);
     return rows;
 }
 
-class ZtnidPg : public ZtnidProgramTest {
+class ZtnidPg : public Ztnid {
 protected:
     void SetUp() override {
-        ZtnidProgramTest::SetUp();
+        Ztnid::SetUp();
         std::string why;
         const pgtest::PgCluster* cluster = IsSkipped() ? nullptr : pgtest::SharedPgCluster(&why);
         if (!cluster) GTEST_SKIP() << why;
@@ -56,21 +57,20 @@ protected:
 
 /* A source with every common type, names that need quoting, non-ASCII text, NULLs and
 ** empty strings, tabs, line breaks and backslashes. */
-const char* kSourceTable =
-    "DROP SCHEMA IF EXISTS \"HR Data\" CASCADE; CREATE SCHEMA \"HR Data\";"
-    "CREATE TABLE \"HR Data\".\"My People\" (id integer PRIMARY KEY, \"Full Name\" text, country char(2), "
-    "nid varchar(20), amount numeric(10,2), born date, seen timestamptz, doc json, raw bytea, tags text[], "
-    "ok boolean, ratio double precision);"
-    "INSERT INTO \"HR Data\".\"My People\" VALUES "
-    "(1, E'José Núñez\\ttab\\nline \\\\ back 😀', 'ES', '1234567L', 12.50, '1980-01-02', '2020-01-01 10:00+00', "
-    "'{\"a\": [1, \"é\"]}', '\\x00ff10', '{a,\"b c\",NULL}', true, 0.1),"
-    "(2, NULL, 'FR', '185057511234529', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),"
-    "(3, '', 'IT', 'BNCLCU80A01D612U', -1, 'infinity', 'epoch', 'null', '\\x', '{}', false, -1e300),"
-    "(4, '王明 \"quoted\", comma', 'UK', 'JK 12 34 56 D', 0, '2000-02-29', now(), '[]', '\\x5c', '{\"\\\\\\\\\"}', "
-    "true, 'NaN'),"
-    "(5, 'Zoë', 'ES', 'X-7654321-J', 1e7, '0001-01-01 BC', NULL, '{}', '\\x0a0d09', NULL, NULL, 1.5),"
-    "(6, 'nobody', 'DE', '', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),"
-    "(7, 'blank', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);";
+const char* kSourceTable = R"(DROP SCHEMA IF EXISTS "HR Data" CASCADE; CREATE SCHEMA "HR Data";
+CREATE TABLE "HR Data"."My People" (id integer PRIMARY KEY, "Full Name" text, country char(2),
+  nid varchar(20), amount numeric(10,2), born date, seen timestamptz, doc json, raw bytea,
+  tags text[], ok boolean, ratio double precision);
+INSERT INTO "HR Data"."My People" VALUES
+(1, E'José Núñez\ttab\nline \\ back 😀', 'ES', '1234567L', 12.50, '1980-01-02',
+  '2020-01-01 10:00+00', '{"a": [1, "é"]}', '\x00ff10', '{a,"b c",NULL}', true, 0.1),
+(2, NULL, 'FR', '185057511234529', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),
+(3, '', 'IT', 'BNCLCU80A01D612U', -1, 'infinity', 'epoch', 'null', '\x', '{}', false, -1e300),
+(4, '王明 "quoted", comma', 'UK', 'JK 12 34 56 D', 0, '2000-02-29', now(), '[]', '\x5c',
+  '{"\\\\"}', true, 'NaN'),
+(5, 'Zoë', 'ES', 'X-7654321-J', 1e7, '0001-01-01 BC', NULL, '{}', '\x0a0d09', NULL, NULL, 1.5),
+(6, 'nobody', 'DE', '', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),
+(7, 'blank', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);)";
 
 } // namespace
 

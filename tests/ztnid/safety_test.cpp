@@ -16,7 +16,7 @@ using namespace ztnid_test;
 
 namespace {
 
-class Safety : public ZtnidProgramTest {};
+class Safety : public Ztnid {};
 
 mode_t ModeOf(const std::string& path) {
     struct stat st{};
@@ -26,7 +26,7 @@ mode_t ModeOf(const std::string& path) {
 
 } // namespace
 
-/* Every kind of outcome its status and messages (in output or errors); a failed run
+/* Every kind of outcome: its status and messages (in output or errors); a failed run
 ** leaves no output file and no temporary file. */
 TEST_F(Safety, StatusesAndMessages) {
     const std::string s = SamplePath(), out = dir / "out.csv", e = dir / "e.db", g = dir / "g.db";
@@ -42,46 +42,49 @@ TEST_F(Safety, StatusesAndMessages) {
         {"wide.csv", wide + "\n" + std::string(39999, ',') + "hello\n"},
         {"utf16.csv", std::string("\xFF\xFE" "n\0i\0d\0\n\0", 10)},
         {"nul.csv", std::string(1000, '\0')},
+        {"emoji.csv", "nid\n😀😀😀😀😀\n😀😀😀😀\n"},
         {"nid.key", "8f0c3ad2b71e4c559a0e6d2f41b7c3e98f0c3ad2b71e4c559a0e6d2f41b7c3e9\n"},
         {"short.key", "00112233445566778899aabbccddee\n"},
         {"bad.key", "not a key\n"},
-        {"emoji.csv", "nid\n😀😀😀😀😀\n😀😀😀😀\n"},
     };
     for (const auto& [name, text] : files) WriteFile(dir / name, text);
     Exec(e, "CREATE TABLE empty (id INTEGER, country TEXT, nid NVARCHAR(300));");
-    Exec(g, "CREATE TABLE g (id INTEGER, nid TEXT, up TEXT AS (upper(nid)), twice INT AS (id * 2) STORED);"
-            "INSERT INTO g (id, nid) VALUES (1, 'x');");
+    Exec(g, "CREATE TABLE g (id INTEGER, nid TEXT, up TEXT AS (upper(nid)),"
+            " twice INT AS (id * 2) STORED); INSERT INTO g (id, nid) VALUES (1, 'x');");
     const Args one = {"mask", dir / "one.csv", "--map"}, sw = {"mask", dir / "sw.csv", "--map"};
+    const Args mask = {"mask", s, "--map"};
     const Args k = {"mask", s, "-o", out, "--map", "nid=switch=country", "--keyed"};
-    const std::string key = dir / "nid.key", library = std::getenv("ZT0NID_LIBRARY");
+    const std::string key = dir / "nid.key", lib = std::getenv("ZT0NID_LIBRARY");
     ExpectOutcomes({
         /* the command line */
-        {{"--help"}, 0, {"Exit status: 0 every row written, 1 some rows skipped, 2 error.", "explain"}},
+        {{"--help"}, 0, {"Exit status: 0 every row written, 1 some rows skipped, 2 error."}},
         {{"mask", "--help"}, 0, {"DEST[:TYPE(LENGTH)]=OPERANDS"}},
-        {{"--version"}, 0, {"ztnid ", "(loaded as " + library + ")",
+        {{"--version"}, 0, {"ztnid ", "(loaded as " + lib + ")",
                             "result 0, countries initialised: FR IT ES UK, FR 185057511234529 -> "}},
         {{}, 2, {"A subcommand is required"}},
         {{"mask", "--bogus", s}, 2, {"The following argument was not expected: --bogus"}},
-        {{"mask", s, "--map", "nid"}, 2, {"--map 'nid': expected DEST[:TYPE(LENGTH)]=OPERANDS"}},
-        {{"mask", s, "--map", "nid:TEXT=switch=country"}, 2, {"error: unknown type 'TEXT'"}},
-        {{"mask", s, "--map", "nid=x", "--map", "NID=y"}, 2, {"error: column NID is mapped twice"}},
+        {Plus(mask, {"nid"}), 2, {"--map 'nid': expected DEST[:TYPE(LENGTH)]=OPERANDS"}},
+        {Plus(mask, {"nid:TEXT=switch=country"}), 2, {"error: unknown type 'TEXT'"}},
+        {Plus(mask, {"nid=x", "--map", "NID=y"}), 2, {"error: column NID is mapped twice"}},
         {{"mask"}, 2, {"error: give either an input CSV file or --from TABLE"}},
-        {{"mask", "--db", dir / "x.db", "--to", "t", s, "--from", "t"}, 2, {"give either an input CSV"}},
+        {{"mask", "--db", e, "--to", "t", s, "--from", "t"}, 2, {"give either an input CSV"}},
         {{"mask", dir / "missing.csv"}, 2, {"error: cannot open " + dir / "missing.csv"}},
         {{"mask", s, "--on-skip", "keep"}, 2, {"--on-skip: keep not in {auto,drop,fail}"}},
         {{"mask", s, "--to", "t"}, 2, {"error: --to needs --db FILE or --to-pg CONNINFO"}},
-        {{"mask", s, "--source-type", "nope:CHAR(9)"}, 2, {"error: --source-type: no column nope in " + s}},
-        {{"mask", s, "--map", "nid=switch=country", "--exit", "none.so"}, 2, {"cannot load the exit none.so"}},
+        {{"mask", s, "--source-type", "no:CHAR(9)"}, 2, {"--source-type: no column no in " + s}},
+        {Plus(mask, {"nid=switch=country", "--exit", "none.so"}), 2, {"cannot load the exit none.so"}},
         {{"explain"}, 2, {"operands is required"}},
         /* explain: the operands as the exit reads them */
         {{"explain", "switch=\"ES,format=(ES=7X-1X,FR=5X2C6X_2X),debug=yes,foo=1,,src=x"}, 0,
-         {"-> switch/swt (1) = \"\"ES\"", "-> format/fmt (2), a list:", "-> spain/ES (12) = \"7X-1X\"",
+         {"-> switch/swt (1) = \"\"ES\"", "-> format/fmt (2), a list:",
+          "-> spain/ES (12) = \"7X-1X\"",
           "foo=1                       dropped: unknown keyword \"foo\"",
           ",src=x                      dropped: unknown keyword \",src\"", "set-up: succeeds",
           "mode bits: 0xc000 MASK DEBUG", "switch: every row is of country \"ES\"",
           "Spain: format \"7X-1X\" accepted"}},
         {{"explain", "--dest", "CHAR(15)", "switch=\"IT,format=(IT=6C11X)"}, 0,
-         {"columns: source NID VARCHAR(255), destination NID CHAR(15)", "Italy: not initialised (result 0x101)"}},
+         {"columns: source NID VARCHAR(255), destination NID CHAR(15)",
+          "Italy: not initialised (result 0x101)"}},
         {{"explain", "method=random,validate=y,switch=CTRY"}, 2,
          {"set-up: fails: NID ERROR 0x2: Incompatible operands validate & random provided"}},
         /* input refused before any row */
@@ -91,17 +94,17 @@ TEST_F(Safety, StatusesAndMessages) {
          {"line 1: a record longer than 100000 bytes"}},
         {{"mask", dir / "wide.csv", "-o", out, "--map", "c1=switch=\"ES"}, 2,
          {"the source has 40000 columns, more than the 32767"}},
-        /* the exit reads 16-bit units: 5 emoji (10 units) do not fit a VARCHAR(9) source,
-        ** 4 are read and refused by the country */
-        {{"mask", dir / "emoji.csv", "--source-type", "nid:VARCHAR(9)", "--map", "nid=switch=\"ES"}, 1,
-         {"conversion errors             1", "skipped 2"}},
         {{"mask", dir / "utf16.csv", "-o", out}, 2, {"starts with a UTF-16 byte order mark"}},
         {{"mask", dir / "nul.csv", "-o", out}, 2,
          {"the file is not UTF-8 text: 1000 of its first 1000 bytes are NUL"}},
+        /* the exit reads 16-bit units: 5 emoji (10 units) do not fit a VARCHAR(9) source,
+        ** 4 are read and refused by the country */
+        {{"mask", dir / "emoji.csv", "--source-type", "nid:VARCHAR(9)", "--map", "nid=switch=\"ES"},
+         1, {"conversion errors             1", "skipped 2"}},
         /* set-up errors stop the run before any row; ignored operands are named */
         {{"mask", dir / "head.csv", "-o", out, "--map", "nid:VARCHAR(0)=switch=country"}, 2,
-         {"No Countries initialized for Masking", "Italy: not initialised (result 0x101): NID ERROR  0x101 "
-                                                  ":Destination Column Length Not Supported"}},
+         {"No Countries initialized for Masking", "Italy: not initialised (result 0x101): "
+                                                  "NID ERROR  0x101 :Destination Column Length Not Supported"}},
         {{"mask", "--db", e, "--from", "empty", "--to", "t", "--map", "nid=switch=country"}, 2,
          {"No Countries initialized for Masking"}},
         {Plus(one, {"nid=switch=nosuchcol"}), 2,
@@ -113,37 +116,44 @@ TEST_F(Safety, StatusesAndMessages) {
           "France: the format \"zz\" is not accepted, the default applies"}},
         {Plus(one, {"nid=switch=country,colour=blue", "--strict"}), 2,
          {"operands the exit would ignore (--strict)"}},
-        {{"mask", "--db", g, "--from", "g"}, 0, {"id,nid,up,twice\n1,x,X,2\n"}}, /* generated columns */
-        {Plus(sw, {"nid=switch=country"}), 0, {"1 switch values longer than a two-letter code (e.g. \"ESX\")"}},
+        {{"mask", "--db", g, "--from", "g"}, 0, {"id,nid,up,twice\n1,x,X,2\n"}}, /* generated */
+        {Plus(sw, {"nid=switch=country"}), 0,
+         {"1 switch values longer than a two-letter code (e.g. \"ESX\")"}},
         {Plus(sw, {"nid=switch=country", "--strict"}), 2,
          {"line 2: the switch value \"ESX\" is not a two-letter country code"}},
         /* keyed columns: a missing, short or malformed key, or a format the keyed mask
         ** cannot use */
-        {Plus(k, {"nid", "--key-file", dir / "none.key"}), 2, {"cannot read the key file " + dir / "none.key"}},
+        {Plus(k, {"nid", "--key-file", dir / "none.key"}), 2,
+         {"cannot read the key file " + dir / "none.key"}},
         {Plus(k, {"nid", "--key-file", dir / "short.key"}), 2,
          {"the key has 30 hexadecimal digits; AES takes 32, 48 or 64"}},
-        {Plus(k, {"nid", "--key-file", dir / "bad.key"}), 2, {"the key is neither 32, 48 or 64 hexadecimal"}},
+        {Plus(k, {"nid", "--key-file", dir / "bad.key"}), 2,
+         {"the key is neither 32, 48 or 64 hexadecimal"}},
         {Plus(k, {"nid", "--key-env", "ZT_TEST_NO_SUCH_KEY"}), 2,
          {"the environment variable ZT_TEST_NO_SUCH_KEY that should hold the key is not set"}},
-        {Plus(k, {"nid"}), 2, {"keyed masking needs the key: give either --key-file FILE or --key-env NAME"}},
-        {Plus(k, {"nid", "--key-file", key, "--key-env", "X"}), 2, {"give either --key-file FILE or --key-env"}},
-        {{"mask", s, "-o", out, "--map", "nid=switch=country", "--key-file", key}, 2,
+        {Plus(k, {"nid"}), 2,
+         {"keyed masking needs the key: give either --key-file FILE or --key-env NAME"}},
+        {Plus(k, {"nid", "--key-file", key, "--key-env", "X"}), 2,
+         {"give either --key-file FILE or --key-env"}},
+        {{"mask", s, "-o", out, "--map", "nid=x", "--key-file", key}, 2,
          {"--key-file and --key-env need --keyed"}},
         {Plus(k, {"other", "--key-file", key}), 2, {"--keyed other: no --map for that column"}},
         {Plus(k, {"x", "--key-file", key, "--map", "x=switch=country,format=(FR=5X2C8Y)"}), 2,
          {"column x: the format for FR is not one the country accepts"}},
-        {{"unmask", s, "-o", out, "--key-file", key}, 2, {"unmask needs the --map of each column to reverse"}},
+        {{"unmask", s, "-o", out, "--key-file", key}, 2,
+         {"unmask needs the --map of each column to reverse"}},
         /* scan: 0 found, 1 nothing found, 2 error */
-        {{"scan", s, "--rows", "5"}, 0, {"--map 'nid=switch=country,format=(FR=5X2C8X,IT=6C10X,ES=8X)'",
-                                         "valid for the country it names: 4 of 4 values (100.0%), confidence 0.51"}},
+        {{"scan", s, "--rows", "5"}, 0,
+         {"--map 'nid=switch=country,format=(FR=5X2C8X,IT=6C10X,ES=8X)'",
+          "valid for the country it names: 4 of 4 values (100.0%), confidence 0.51"}},
         {{"scan", dir / "none.csv"}, 1, {"No column holds national identification numbers."}},
         {{"scan", dir / "missing.csv"}, 2, {"error: cannot open " + dir / "missing.csv"}},
         {{"scan", dir / "wide.csv"}, 2, {"the source has 40000 columns, more than the 32767"}},
         {{"scan", s, "--rows", "0"}, 2, {"--rows takes a positive number or all"}},
-        {{"scan", "--db", dir / "missing.db", "--from", "t"}, 2, {"cannot open database " + dir / "missing.db"}},
+        {{"scan", "--db", dir / "x.db", "--from", "t"}, 2, {"cannot open database " + dir / "x.db"}},
     }, dir.path);
     EXPECT_EQ(Query(e, "SELECT count(*) FROM sqlite_master WHERE name = 't'"), (Rows{{"0"}}));
-    EXPECT_FALSE(FileExists(dir / "missing.db")); /* the scan opens a database read-only */
+    EXPECT_FALSE(FileExists(dir / "x.db")); /* the scan opens a database read-only */
 }
 
 TEST_F(Safety, VersionNamesALibraryItCannotLoad) {

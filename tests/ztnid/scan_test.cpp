@@ -142,7 +142,7 @@ const Json& Column(const Json& doc, const std::string& name) {
     return none;
 }
 
-class Scan : public ZtnidProgramTest {};
+class Scan : public Ztnid {};
 
 } // namespace
 

@@ -26,7 +26,7 @@
 namespace ztnid_test {
 
 using Args = std::vector<std::string>;
-using Rows = std::vector<std::vector<std::string>>;
+using Rows = std::vector<Args>;
 inline const char* const kNull = "\x01NULL"; /* a NULL field or value */
 
 /* A private folder, removed with its files at destruction. */
@@ -51,11 +51,17 @@ inline void WriteFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 inline bool FileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-inline bool Contains(const std::string& s, const std::string& part) { return s.find(part) != s.npos; }
+inline bool Contains(const std::string& s, const std::string& part) {
+    return s.find(part) != s.npos;
+}
 inline std::string RepoFile(const std::string& rel) {
     return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / rel;
 }
 inline std::string SamplePath() { return RepoFile("samples/people.csv"); }
+inline Args Plus(Args a, const Args& more) {
+    a.insert(a.end(), more.begin(), more.end());
+    return a;
+}
 
 /* The ztnid program beside the exit library of the test run; "" when not built. */
 inline std::string ZtnidPath() {
@@ -95,20 +101,11 @@ inline Outcome RunZtnid(const Args& args) {
     waitpid(SpawnZtnid(args, io / "out", io / "err"), &ws, 0);
     return {WIFEXITED(ws) ? WEXITSTATUS(ws) : -1, ReadFile(io / "out"), ReadFile(io / "err")};
 }
-inline Args Plus(Args a, const Args& more) {
-    a.insert(a.end(), more.begin(), more.end());
-    return a;
-}
-inline Outcome Mask(Args args) {
-    args.insert(args.begin(), "mask");
-    return RunZtnid(args);
-}
+inline Outcome Mask(const Args& args) { return RunZtnid(Plus({"mask"}, args)); }
 
 /* The rows of a CSV file (header excluded, NULL fields as kNull), its names in *header. */
-inline Rows CsvRows(const std::string& path, std::vector<std::string>* header = nullptr,
-                    bool emptyIsBlank = false) {
+inline Rows CsvRows(const std::string& path, Args* header = nullptr, bool emptyIsBlank = false) {
     ztnid::CsvSource src(path, ',', emptyIsBlank);
-    if (header) header->clear();
     for (const auto& c : src.columns())
         if (header) header->push_back(c.name);
     Rows rows;
@@ -120,10 +117,9 @@ inline Rows CsvRows(const std::string& path, std::vector<std::string>* header = 
     return rows;
 }
 inline Rows CsvOf(const std::string& text) {
-    if (text.empty()) return {};
     TempDir t;
     WriteFile(t / "f.csv", text);
-    return CsvRows(t / "f.csv");
+    return text.empty() ? Rows{} : CsvRows(t / "f.csv");
 }
 
 /* What the exit answers for one row: the put value, or NULL when it skipped the row. */
@@ -136,7 +132,7 @@ struct Expected {
 /* The exit's answers for the column dest of a CSV file, every column VARCHAR(255) and
 ** nullable, the destination replacing the source column of that name. */
 inline std::vector<Expected> ReferenceRun(const std::string& csvPath, const std::string& dest,
-                                          const std::string& operands, WORKAREA* endWorkArea = nullptr) {
+                                          const std::string& operands, WORKAREA* end = nullptr) {
     ztnid::CsvSource src(csvPath, ',', false);
     std::vector<hostemu::Column> cols;
     int destIndex = -1;
@@ -153,43 +149,42 @@ inline std::vector<Expected> ReferenceRun(const std::string& csvPath, const std:
         out.push_back(Expected{r.rc, r.putNull, Utf16ToUtf8(r.put)});
     }
     map.end();
-    if (endWorkArea) *endWorkArea = map.workArea();
+    if (end) *end = map.workArea();
     return out;
 }
 
-/* Rows of an SQLite query, every value as text (NULL as kNull); an error as one row. */
+/* Runs SQL statements on an SQLite file: their rows, every value as text (NULL as kNull),
+** and an error as one more row. */
 inline Rows Query(const std::string& db, const std::string& sql) {
     sqlite3* h = nullptr;
-    sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* st = nullptr;
+    sqlite3_open(db.c_str(), &h);
     Rows rows;
-    if (sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
-        rows.push_back({std::string("error: ") + sqlite3_errmsg(h)});
-    while (st && sqlite3_step(st) == SQLITE_ROW) {
-        rows.emplace_back();
-        for (int i = 0; i < sqlite3_column_count(st); ++i) {
-            const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-            rows.back().push_back(t ? std::string(t, size_t(sqlite3_column_bytes(st, i))) : kNull);
+    for (const char* tail = sql.c_str(); *tail;) {
+        sqlite3_stmt* st = nullptr;
+        int rc = sqlite3_prepare_v2(h, tail, -1, &st, &tail);
+        while (st && (rc = sqlite3_step(st)) == SQLITE_ROW) {
+            rows.emplace_back();
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+                rows.back().push_back(t ? std::string(t, size_t(sqlite3_column_bytes(st, i))) : kNull);
+            }
+        }
+        sqlite3_finalize(st);
+        if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+            rows.push_back({std::string("error: ") + sqlite3_errmsg(h)});
+            break;
         }
     }
-    sqlite3_finalize(st);
     sqlite3_close(h);
     return rows;
 }
-inline void Exec(const std::string& db, const std::string& sql) {
-    sqlite3* h = nullptr;
-    sqlite3_open(db.c_str(), &h);
-    char* err = nullptr;
-    EXPECT_EQ(sqlite3_exec(h, sql.c_str(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
-    sqlite3_free(err);
-    sqlite3_close(h);
-}
+inline void Exec(const std::string& db, const std::string& sql) { EXPECT_EQ(Query(db, sql), Rows{}); }
 
 /* The temporary files a run left behind in a folder. */
-inline std::vector<std::string> Debris(const std::string& dir) {
-    std::vector<std::string> left;
+inline Args Debris(const std::string& dir) {
+    Args left;
     for (const auto& f : std::filesystem::directory_iterator(dir))
-        if (Contains(f.path().filename().string(), ".ztnid-")) left.push_back(f.path());
+        if (Contains(f.path().filename(), ".ztnid-")) left.push_back(f.path());
     return left;
 }
 
@@ -199,7 +194,7 @@ struct Expect {
     int status;
     Args texts;
 };
-/* Runs each case: a run leaves no temporary file in dir, and a failed one no dir/out.csv. */
+/* Runs each case: a run leaves no temporary file in dir, a failed one no dir/out.csv. */
 inline void ExpectOutcomes(const std::vector<Expect>& cases, const std::string& dir) {
     const std::string out = dir + "/out.csv";
     for (const Expect& c : cases) {
@@ -223,7 +218,7 @@ inline std::string LateRefusal(int rows, int at) {
 }
 
 /* A test of the ztnid program: skipped when it is not built, the exit's log in `dir`. */
-class ZtnidProgramTest : public ::testing::Test {
+class Ztnid : public ::testing::Test {
 protected:
     void SetUp() override {
         if (ZtnidPath().empty()) GTEST_SKIP() << "ztnid is not built beside the exit";
