@@ -2,14 +2,12 @@
 ** scan_test.cpp - ztnid scan and mask --dry-run, end to end.
 **
 ** The numbers of the generated table are drawn by the exit itself (method random, one
-** format per layout), so they are valid whatever the exit's rules; the decoys are
-** values that look like numbers without being any.
+** format per layout), so they are valid whatever the exit's rules; the decoys look like
+** numbers without being any.
 */
 #if !defined(_WIN32)
 #include <algorithm>
 #include <cctype>
-#include <limits>
-#include <map>
 #include <memory>
 #include <random>
 
@@ -25,30 +23,32 @@ namespace {
 const int kRows = 200;
 
 /* The valid columns: country, format of the exit's random draws. */
-const std::vector<std::pair<std::string, std::string>> kValid = {
-    {"FR", "5X2C8X"}, {"FR", "5X2C6X-2X"},   {"FR", "5X2C6X 2X"},      {"IT", "16X"},
-    {"IT", "3X-3X-5X-5X"}, {"IT", "3X 3X 5X 5X"}, {"ES", "8X"},        {"ES", "7X-1X"},
-    {"ES", "7X 1X"},  {"UK", "2C6X1C"},      {"UK", "2C-6X-1C"},       {"UK", "2C.6X.1C"},
-    {"UK", "2C 6X 1C"}, {"UK", "2C-2X-2X-2X-1C"}, {"UK", "2C 2X 2X 2X 1C"},
+const std::pair<std::string, std::string> kValid[] = {
+    {"FR", "5X2C8X"}, {"FR", "5X2C6X-2X"}, {"FR", "5X2C6X 2X"}, {"IT", "16X"}, {"IT", "3X-3X-5X-5X"},
+    {"IT", "3X 3X 5X 5X"}, {"ES", "8X"}, {"ES", "7X-1X"}, {"ES", "7X 1X"}, {"UK", "2C6X1C"},
+    {"UK", "2C-6X-1C"}, {"UK", "2C.6X.1C"}, {"UK", "2C 6X 1C"}, {"UK", "2C-2X-2X-2X-1C"},
+    {"UK", "2C 2X 2X 2X 1C"},
 };
 
 /* Draws valid numbers of a country in one layout from the exit. */
 struct Drawer {
-    Drawer(const std::string& ctry, const std::string& format)
-        : map(std::make_unique<hostemu::ColumnMap>(
-              &KLOColMapWExit, Utf8ToUtf16("switch=\"" + ctry + ",method=random,format=(" + ctry + "=" + format + ")"),
-              std::vector<hostemu::Column>{{u"v", 2, 255}}, std::vector<hostemu::Column>{{u"v", 2, 255}})) {}
+    Drawer(const std::string& c, const std::string& format) {
+        std::vector<hostemu::Column> v{{u"v", 2, 255}};
+        std::string ops = "switch=\"" + c + ",method=random,format=(" + c + "=" + format + ")";
+        map = std::make_unique<hostemu::ColumnMap>(&KLOColMapWExit, Utf8ToUtf16(ops), v, v);
+    }
     std::string next() { return Utf16ToUtf8(map->row().put); }
     std::unique_ptr<hostemu::ColumnMap> map;
 };
 
 /* The decoy columns and their values: '#' a digit, '%' a digit but 0, '@' a letter or
-** digit, '|' between alternatives; "lower" and "spaced" are numbers lower-cased or with a
-** blank after every fourth character. */
-const std::vector<std::pair<std::string, std::string>> kDecoys = {
-    {"phone", "+33 6 ## ## ## ##|0#########"}, {"iban", "FR76#######################|GB29NWBK##############"},
-    {"date", "20##-0%-1#"}, {"postcode", "#####|SW#A #AA"}, {"order_no", "###############"},
-    {"code9", "@@@@@@@@@"}, {"lower_nid", "lower"}, {"spaced_nid", "spaced"},
+** digit, '|' between alternatives; "lower" and "spaced" are numbers lower-cased or with
+** a blank after every fourth character. */
+const std::pair<std::string, std::string> kDecoys[] = {
+    {"phone", "+33 6 ## ## ## ##|0#########"}, {"iban", "FR76" + std::string(23, '#')},
+    {"iban_gb", "GB29NWBK##############"}, {"date", "20##-0%-1#"}, {"postcode", "#####|SW#A #AA"},
+    {"order_no", "###############"}, {"code9", "@@@@@@@@@"}, {"lower_nid", "lower"},
+    {"spaced_nid", "spaced"},
 };
 
 std::string Decoy(std::mt19937& rng, const std::string& pattern, Drawer& nid) {
@@ -57,7 +57,7 @@ std::string Decoy(std::mt19937& rng, const std::string& pattern, Drawer& nid) {
     if (size_t bar = v.find('|'); bar != v.npos) v = rng() % 2 ? v.substr(0, bar) : v.substr(bar + 1);
     for (size_t i = 0; i < v.size(); ++i) {
         char c = v[i] == '#' ? alnum[26 + rng() % 10] : v[i] == '%' ? alnum[27 + rng() % 9] : v[i];
-        c = c == '@' ? alnum[rng() % 36] : pattern == "lower" ? char(std::tolower(static_cast<unsigned char>(c))) : c;
+        c = c == '@' ? alnum[rng() % 36] : pattern == "lower" ? char(std::tolower(c)) : c;
         out += (pattern == "spaced" && i && i % 4 == 0 ? " " : "") + std::string(1, c);
     }
     return out;
@@ -65,81 +65,68 @@ std::string Decoy(std::mt19937& rng, const std::string& pattern, Drawer& nid) {
 
 std::string ValidName(size_t i) { return "nid_" + kValid[i].first + "_" + std::to_string(i); }
 
-/* The generated table: decoys, one column per country and layout, and a column of
-** every country with its country column (which names no masked country on row 1). */
+/* The generated table: decoys, one column per country and layout, and a column of every
+** country with its country column (which names no masked country on row 1). */
 void MakeTable(const std::string& path) {
     std::mt19937 rng(17);
     Drawer itDrawer("IT", "16X"), ukDrawer("UK", "2C6X1C");
     std::vector<Drawer> valid;
-    for (const auto& v : kValid) valid.emplace_back(v.first, v.second);
     std::string csv;
     for (const auto& d : kDecoys) csv += d.first + ",";
-    for (size_t i = 0; i < kValid.size(); ++i) csv += ValidName(i) + ",";
+    for (size_t i = 0; i < std::size(kValid); ++i) {
+        valid.emplace_back(kValid[i].first, kValid[i].second);
+        csv += ValidName(i) + ",";
+    }
     csv += "ctry,mixed\n";
     for (int row = 0; row < kRows; ++row) {
         for (const auto& d : kDecoys) csv += Decoy(rng, d.second, row % 2 ? itDrawer : ukDrawer) + ",";
         for (Drawer& d : valid) csv += d.next() + ",";
-        size_t pick = rng() % kValid.size();
+        size_t pick = rng() % std::size(kValid);
         csv += (row == 0 ? "DE" : kValid[pick].first) + "," + valid[pick].next() + "\n";
     }
     WriteFile(path, csv);
 }
 
-/* The JSON Schema keywords the documented schema uses: type, enum, required, properties,
-** additionalProperties, propertyNames, items, minimum, maximum, $ref. */
+/* The JSON Schema keywords the documented schema uses: $ref, type, enum, required,
+** properties, additionalProperties and items. */
 void CheckSchema(const Json& v, const Json& schema, const Json& root, const std::string& at) {
     if (schema.contains("$ref")) /* "#/$defs/x" */
-        return CheckSchema(v, root[Json::json_pointer(schema["$ref"].get<std::string>().substr(1))], root, at);
-    if (schema.contains("type")) {
-        const std::map<std::string, bool> is = {
-            {"object", v.is_object()},  {"array", v.is_array()},     {"string", v.is_string()},
-            {"integer", v.is_number_integer()}, {"number", v.is_number()}, {"boolean", v.is_boolean()},
-            {"null", v.is_null()}};
-        bool ok = false;
-        for (const Json& t : schema["type"].is_array() ? schema["type"] : Json::array({schema["type"]}))
-            ok |= is.at(t.get<std::string>());
-        ASSERT_TRUE(ok) << at << ": " << v.dump() << " is not " << schema["type"].dump();
-    }
-    const Json choices = schema.value("enum", Json::array({v}));
-    EXPECT_NE(std::find(choices.begin(), choices.end(), v), choices.end()) << at << ": " << v.dump();
-    if (v.is_number()) {
-        EXPECT_GE(v.get<double>(), schema.value("minimum", -std::numeric_limits<double>::infinity())) << at;
-        EXPECT_LE(v.get<double>(), schema.value("maximum", std::numeric_limits<double>::infinity())) << at;
-    }
+        return CheckSchema(v, root[Json::json_pointer(schema["$ref"].get<std::string>().substr(1))],
+                           root, at);
+    const Json types = schema.value("type", Json::array()), choices = schema.value("enum", Json());
+    std::string type = v.is_number_integer() ? "integer" : v.is_number() ? "number" : v.type_name();
+    EXPECT_TRUE(types.empty() || types == type || Contains(types.dump(), '"' + type + '"') ||
+                (type == "integer" && Contains(types.dump(), "number")))
+        << at << ": " << v.dump() << " is not " << types.dump();
+    EXPECT_TRUE(choices.is_null() || std::count(choices.begin(), choices.end(), v)) << at;
     for (const Json& r : schema.value("required", Json::array()))
         EXPECT_TRUE(!v.is_object() || v.contains(r)) << at << " lacks " << r;
     for (auto it = v.begin(); v.is_object() && it != v.end(); ++it) {
-        const std::string key = at + "/" + it.key();
-        if (schema.contains("propertyNames")) CheckSchema(it.key(), schema["propertyNames"], root, key);
-        const Json& more = schema.value("additionalProperties", Json(true));
-        if (schema.contains("properties") && schema["properties"].contains(it.key()))
-            CheckSchema(it.value(), schema["properties"][it.key()], root, key);
-        else if (more.is_boolean())
-            EXPECT_TRUE(more.get<bool>()) << at << ": unexpected " << it.key();
-        else
-            CheckSchema(it.value(), more, root, key);
+        const Json props = schema.value("properties", Json::object());
+        const Json sub = props.value(it.key(), schema.value("additionalProperties", Json(true)));
+        EXPECT_TRUE(!sub.is_boolean() || sub.get<bool>()) << at << ": unexpected " << it.key();
+        if (!sub.is_boolean()) CheckSchema(*it, sub, root, at + "/" + it.key());
     }
     for (size_t i = 0; v.is_array() && schema.contains("items") && i < v.size(); ++i)
         CheckSchema(v[i], schema["items"], root, at + "/" + std::to_string(i));
 }
 
-/* The scan's JSON report, checked against the documented schema. */
-Json ScanJson(Args args, int wantStatus) {
-    args.insert(args.begin(), {"scan", "--json"});
-    Outcome o = RunZtnid(args);
-    EXPECT_EQ(o.status, wantStatus) << o.err;
-    Json doc = Json::parse(o.out, nullptr, false);
+/* The scan's JSON report, status 0, checked against the documented schema. */
+Json ScanJson(const Args& args) {
+    Outcome o = RunZtnid(Plus({"scan", "--json"}, args));
+    EXPECT_EQ(o.status, 0) << o.err;
+    Json doc = Json::parse(o.out, nullptr, false), schema;
     EXPECT_FALSE(doc.is_discarded()) << o.out;
-    Json schema = Json::parse(ReadFile(RepoFile("host/ztnid/scan.schema.json")));
+    schema = Json::parse(ReadFile(RepoFile("host/ztnid/scan.schema.json")));
     CheckSchema(doc, schema, schema, "");
     return doc;
 }
 
 const Json& Column(const Json& doc, const std::string& name) {
-    for (const Json& c : doc["columns"])
-        if (c["name"] == name) return c;
     static const Json none = Json::object();
-    return none;
+    auto c = std::find_if(doc["columns"].begin(), doc["columns"].end(),
+                          [&](const Json& c) { return c["name"] == name; });
+    return c == doc["columns"].end() ? none : *c;
 }
 
 class Scan : public Ztnid {};
@@ -147,7 +134,7 @@ class Scan : public Ztnid {};
 } // namespace
 
 TEST_F(Scan, FindsTheSampleNumbersWithTheirCountryColumnInCsvAndSqlite) {
-    Json doc = ScanJson({SamplePath()}, 0);
+    Json doc = ScanJson({SamplePath()});
     for (const Json& c : doc["columns"]) {
         EXPECT_EQ(c["detected"], c["name"] == "nid") << c["name"];
         EXPECT_EQ(c["country_column"], c["name"] == "country") << c["name"];
@@ -161,18 +148,18 @@ TEST_F(Scan, FindsTheSampleNumbersWithTheirCountryColumnInCsvAndSqlite) {
     EXPECT_EQ(Column(doc, "nid")["non_empty"], 462); /* every value valid or refused for a reason */
     const std::string db = dir / "d.db";
     ASSERT_EQ(Mask({SamplePath(), "--db", db, "--to", "people"}).status, 0);
-    EXPECT_EQ(ScanJson({"--db", db, "--from", "people"}, 0)["columns"], doc["columns"]);
-    Json part = ScanJson({SamplePath(), "--rows", "5"}, 0);
+    EXPECT_EQ(ScanJson({"--db", db, "--from", "people"})["columns"], doc["columns"]);
+    Json part = ScanJson({SamplePath(), "--rows", "5"});
     EXPECT_EQ(part["rows"], 5);
     EXPECT_FALSE(part["complete"]);
 }
 
 TEST_F(Scan, FindsEveryCountryInEveryLayoutAndNoDecoy) {
     MakeTable(dir / "t.csv");
-    Json doc = ScanJson({dir / "t.csv"}, 0);
+    Json doc = ScanJson({dir / "t.csv"});
     for (const auto& d : kDecoys) EXPECT_FALSE(Column(doc, d.first)["detected"]) << Column(doc, d.first).dump();
     Args maskArgs{dir / "t.csv", "-o", dir / "out.csv"};
-    for (size_t i = 0; i < kValid.size(); ++i) {
+    for (size_t i = 0; i < std::size(kValid); ++i) {
         const Json& c = Column(doc, ValidName(i));
         ASSERT_TRUE(c["detected"]) << ValidName(i);
         EXPECT_EQ(c["map"]["country"], kValid[i].first) << ValidName(i);
