@@ -12,9 +12,11 @@ using namespace ztnid;
 using ztnid_test::kNull;
 using ztnid_test::Rows;
 
+/* ztnid's converters agree with the host emulation's, and refuse what does not fit. */
 TEST(ZtnidText, AgreesWithTheHostEmulationAndRefusesWhatDoesNotFit) {
-    for (const char* c : {"", "1234567L", "José Núñez", "Ægir Łukasz Søren", "王明", "😀 🐍🍕", "a\x01\x7f" "b",
-                          "\xF0\x9F\x98" /* cut */, "\xC0\xAF" /* overlong */, "x\xFFy", "\xED\xA0\x80" /* surrogate */}) {
+    for (const char* c : {"", "1234567L", "José Núñez", "Ægir Łukasz", "王明", "😀 🐍🍕", "a\x01\x7f",
+                          "\xF0\x9F\x98" /* cut */, "\xC0\xAF" /* overlong */, "x\xFFy",
+                          "\xED\xA0\x80" /* a surrogate */}) {
         std::u16string expected = Utf8ToUtf16(c);
         char16_t buf[64];
         size_t n = Utf8IntoUtf16(c, buf, 64);
@@ -29,16 +31,16 @@ TEST(ZtnidText, AgreesWithTheHostEmulationAndRefusesWhatDoesNotFit) {
     const char16_t unpaired[] = {u'a', 0xD800, u'b'};
     AppendUtf8(lone, unpaired, 3);
     EXPECT_EQ(lone, "a\xEF\xBF\xBD" "b");
-    /* units and the terminator in a buffer of 5 */
-    const std::pair<const char*, size_t> fits[] = {
-        {"abcd", 4}, {"abcde", SIZE_MAX}, {"abc😀", SIZE_MAX}, {"ab😀", 4}};
-    char16_t buf[5];
-    for (const auto& [text, n] : fits) EXPECT_EQ(Utf8IntoUtf16(text, buf, 5), n) << text;
+    char16_t buf[5]; /* units and the terminator */
+    for (const auto& [text, n] : std::vector<std::pair<const char*, size_t>>{
+             {"abcd", 4}, {"abcde", SIZE_MAX}, {"abc😀", SIZE_MAX}, {"ab😀", 4}})
+        EXPECT_EQ(Utf8IntoUtf16(text, buf, 5), n) << text;
     EXPECT_EQ(Utf8IntoUtf16("", buf, 0), SIZE_MAX);
 }
 
 TEST(ZtnidCsv, ReadsQuotedFieldsNullsLineEndsAndLongRecords) {
-    std::string big(3 << 20, 'x');
+    using ztnid_test::CsvRows;
+    std::string big(3 << 20, 'x'); /* longer than a block */
     big[1000] = '\n';
     const struct {
         std::string text;
@@ -53,27 +55,28 @@ TEST(ZtnidCsv, ReadsQuotedFieldsNullsLineEndsAndLongRecords) {
         {"a,b\n1,\n", false, {{"1", kNull}}},
         {"a,b\n\"x,y\",\"say \"\"hi\"\"\nbye\"\n", false, {{"x,y", "say \"hi\"\nbye"}}},
         {"\xEF\xBB\xBF" "a\nJosé\n", false, {{"José"}}},
-        {"a,b\n1,\"" + big + "\"\n2,y\n", false, {{"1", big}, {"2", "y"}}}, /* longer than a block */
+        {"a,b\n1,\"" + big + "\"\n2,y\n", false, {{"1", big}, {"2", "y"}}},
     };
     ztnid_test::TempDir dir;
+    const std::string in = dir / "in.csv";
     for (const auto& c : cases) {
-        ztnid_test::WriteFile(dir / "in.csv", c.text);
-        EXPECT_EQ(ztnid_test::CsvRows(dir / "in.csv", nullptr, c.emptyIsBlank), c.rows) << c.text.substr(0, 40);
-        EXPECT_EQ(CsvSource(dir / "in.csv", ',', c.emptyIsBlank).columns()[0].nullable, !c.emptyIsBlank);
+        ztnid_test::WriteFile(in, c.text);
+        EXPECT_EQ(CsvRows(in, nullptr, c.emptyIsBlank), c.rows) << c.text.substr(0, 40);
+        EXPECT_EQ(CsvSource(in, ',', c.emptyIsBlank).columns()[0].nullable, !c.emptyIsBlank);
     }
     const std::pair<std::string, std::string> malformed[] = {
         {"a,b\n1,2\n\"x\ny\",2\n1,2,3\n", "line 5: 3 fields, the header has 2"},
         {"a,b\n1,\"" + big + "\"\n2,y,z\n", "line 4: 3 fields"},
         {"a,b\n1,\"open\n", "a quoted field is not closed"},
         {"a,b\n\"x\"y,2\n", "line 2: unexpected character after a closing quote"},
-        {"a,b\r1,\"x\ry\"\r3\r", "line 4: 1 fields"}, /* CR alone ends a line, also inside quotes */
+        {"a,b\r1,\"x\ry\"\r3\r", "line 4: 1 fields"}, /* CR alone ends a line, also in quotes */
         {"a,a\n", "column a appears twice"},
         {"", "empty file"},
     };
     for (const auto& [text, message] : malformed) {
-        ztnid_test::WriteFile(dir / "in.csv", text);
+        ztnid_test::WriteFile(in, text);
         try {
-            ztnid_test::CsvRows(dir / "in.csv");
+            CsvRows(in);
             ADD_FAILURE() << "no error for " << text.substr(0, 40);
         } catch (const RunError& e) {
             EXPECT_TRUE(ztnid_test::Contains(e.what(), message)) << e.what();
@@ -100,38 +103,34 @@ TEST(ZtnidCsv, SinkWritesWhatTheSourceReadsBack) {
 }
 
 /* The fields of a COPY text line, NULL as "<NULL>"; the reason of a refusal otherwise. */
-static std::vector<std::string> CopyFields(const std::string& line, size_t count) {
+static ztnid_test::Args CopyFields(const std::string& line, size_t count) {
     std::string values, why;
     std::vector<CopyField> fields(count);
     if (!ParseCopyLine(line, &values, &fields, &why)) return {"error: " + why};
-    std::vector<std::string> out;
-    for (const CopyField& f : fields) out.push_back(f.isNull ? "<NULL>" : values.substr(f.offset, f.length));
+    ztnid_test::Args out;
+    for (const CopyField& f : fields)
+        out.push_back(f.isNull ? "<NULL>" : values.substr(f.offset, f.length));
     return out;
 }
 
 TEST(ZtnidCopyText, ReadsNullsEscapesRefusesMalformedLinesAndWritesWhatItReads) {
-    const struct {
-        std::string line;
-        size_t count;
-        std::vector<std::string> want;
-    } cases[] = {
+    const std::tuple<std::string, size_t, ztnid_test::Args> cases[] = {
         {"a\tb", 2, {"a", "b"}},
         {"\\N\t\t\\N", 3, {"<NULL>", "", "<NULL>"}},
         {"\\\\N\t\\Nx", 2, {"\\N", "Nx"}}, /* only a whole \N is NULL */
         {"t\\tab\\nl\\rc\\\\b\\b\\f\\v", 1, {"t\tab\nl\rc\\b\b\f\v"}},
         {"\\101\\x42\\7\\x4\\xg\\q", 1, {"AB\7\4xgq"}},
-        {"José 😀", 1, {"José 😀"}},
         {"", 1, {""}},
         {"a\tb\tc", 2, {"error: more fields than columns"}},
         {"a", 2, {"error: fewer fields than columns"}},
         {"a\\", 1, {"error: the line ends in a backslash"}},
     };
-    for (const auto& c : cases) EXPECT_EQ(CopyFields(c.line, c.count), c.want) << c.line;
-    for (std::string v : {"", "plain", "\\N", "tab\there", "line\nbreak\r\n", "back\\slash\\", "\\x41 \\101"}) {
+    for (const auto& [line, count, want] : cases) EXPECT_EQ(CopyFields(line, count), want) << line;
+    for (std::string v : {"", "plain", "\\N", "tab\there", "line\nbreak\r\n", "back\\slash\\", "\\x41"}) {
         std::string line;
         AppendCopyText(line, v);
         EXPECT_EQ(line.find_first_of("\t\n\r"), std::string::npos) << v;
-        EXPECT_EQ(CopyFields(line, 1), std::vector<std::string>{v});
+        EXPECT_EQ(CopyFields(line, 1), ztnid_test::Args{v});
     }
 }
 
@@ -142,17 +141,15 @@ TEST(ZtnidColumns, ParsesMapSpecsAndTypes) {
     m = ParseMapSpec(" masked : nvarchar( 16 ) =switch=\"IT");
     EXPECT_EQ(std::make_tuple(m.dest, int(m.type.code), int(m.type.length), m.operands),
               std::make_tuple("masked", 31, 16, "switch=\"IT"));
-    const std::pair<const char*, std::pair<int, int>> types[] = {
-        {"CHAR(9)", {1, 9}}, {"varchar", {2, 255}}, {"NCHAR(15)", {30, 15}}, {"WCHAR(32)", {32, 32}},
-        {"WVARCHAR(38)", {33, 38}}, {"33(20)", {33, 20}}, {"5(255)", {5, 255}},
-    };
-    for (const auto& [text, want] : types) {
+    for (const auto& [text, code, length] : std::vector<std::tuple<const char*, int, int>>{
+             {"CHAR(9)", 1, 9}, {"varchar", 2, 255}, {"NCHAR(15)", 30, 15}, {"WCHAR(32)", 32, 32},
+             {"WVARCHAR(38)", 33, 38}, {"33(20)", 33, 20}, {"5(255)", 5, 255}}) {
         ColumnType t = ParseType(text, 255);
-        EXPECT_EQ(std::make_pair(int(t.code), int(t.length)), want) << text;
+        EXPECT_EQ(std::make_pair(int(t.code), int(t.length)), std::make_pair(code, length)) << text;
     }
     EXPECT_EQ(CapacityUnits(ParseType("WVARCHAR(38)", 0)), 19); /* bytes, two per character */
     EXPECT_EQ(TypeText(ParseType("33(20)", 0)), "WVARCHAR(20)");
-    for (const char* bad : {"nid", "=switch=x", ":CHAR(9)=switch=x", "nid:TEXT(9)=x", "nid:CHAR(9=x", "nid:CHAR(-1)=x"})
+    for (const char* bad : {"nid", "=switch=x", ":CHAR(9)=x", "n:TEXT(9)=x", "n:CHAR(9=x", "n:CHAR(-1)=x"})
         EXPECT_THROW(ParseMapSpec(bad), UsageError) << bad;
     EXPECT_EQ(TypeOfDeclared("NCHAR(16)").code, 30);
     EXPECT_EQ(TypeOfDeclared("varchar(20)").length, 20);
@@ -162,21 +159,23 @@ TEST(ZtnidColumns, ParsesMapSpecsAndTypes) {
 }
 
 TEST(ZtnidColumns, PlansReplacedAndAddedColumns) {
-    std::vector<SourceColumn> src{
-        {"id", {2, 10}, false, "INTEGER", ""}, {"NID", {1, 16}, false, "CHAR(16)", ""}, {"country", {2, 2}, true, "", ""}};
+    std::vector<SourceColumn> src{{"id", {2, 10}, false, "INTEGER", ""},
+                                  {"NID", {1, 16}, false, "CHAR(16)", ""},
+                                  {"country", {2, 2}, true, "", ""}};
     std::vector<int> at;
-    auto dest = PlanColumns(src,
-                            {ParseMapSpec("nid=switch=country"), ParseMapSpec("copy=switch=country,source=NID"),
-                             ParseMapSpec("fresh:VARCHAR(9)=switch=\"ES,method=random")},
-                            &at);
+    auto dest = PlanColumns(src, {ParseMapSpec("nid=switch=country"),
+                                  ParseMapSpec("copy=switch=country,source=NID"),
+                                  ParseMapSpec("fresh:VARCHAR(9)=switch=\"ES,method=random")}, &at);
     ASSERT_EQ(dest.size(), 5u);
     EXPECT_EQ(at, (std::vector<int>{1, 3, 4}));
     EXPECT_EQ(dest[0].source, 0);
-    /* the source's spelling and declared type; a new column takes the type of the column read */
+    /* the source's spelling and declared type; a new column takes the type of the one read */
     EXPECT_EQ(std::make_tuple(dest[1].name, dest[1].source, dest[1].declared, dest[1].nullable),
               std::make_tuple("NID", -1, "CHAR(16)", false));
-    EXPECT_EQ(std::make_tuple(TypeText(dest[3].type), dest[3].nullable), std::make_tuple("CHAR(16)", false));
-    EXPECT_EQ(std::make_tuple(TypeText(dest[4].type), dest[4].nullable), std::make_tuple("VARCHAR(9)", true));
+    EXPECT_EQ(std::make_tuple(TypeText(dest[3].type), dest[3].nullable),
+              std::make_tuple("CHAR(16)", false));
+    EXPECT_EQ(std::make_tuple(TypeText(dest[4].type), dest[4].nullable),
+              std::make_tuple("VARCHAR(9)", true));
     EXPECT_THROW(PlanColumns(src, {ParseMapSpec("a=x"), ParseMapSpec("A=y")}, &at), UsageError);
 }
 #endif
