@@ -84,24 +84,6 @@ TEST(ZtnidCsv, ReadsQuotedFieldsNullsLineEndsAndLongRecords) {
     }
 }
 
-TEST(ZtnidCsv, SinkWritesWhatTheSourceReadsBack) {
-    ztnid_test::TempDir dir;
-    ztnid_test::WriteFile(dir / "in.csv", "a;b\n\"x;y\";\"\"\n;\"q\"\"\nr\"\nplain;😀\n");
-    CsvSource src(dir / "in.csv", ';', false);
-    CsvSink sink(dir / "out.csv", ';', true);
-    sink.begin({{"a", {}, true, "", 0, ""}, {"b", {}, true, "", 1, ""}, {"m", {}, true, "", -1, ""}});
-    std::vector<OutCell> mapped(3);
-    for (int n = 0; src.next(); ++n) {
-        mapped[2].isNull = n == 1;
-        mapped[2].value = n == 0 ? u"" : u"é\"𝄞";
-        sink.write(src, mapped);
-    }
-    EXPECT_FALSE(ztnid_test::FileExists(dir / "out.csv")); /* a temporary file until commit */
-    sink.commit();
-    EXPECT_EQ(ztnid_test::ReadFile(dir / "out.csv"),
-              "a;b;m\r\n\"x;y\";\"\";\"\"\r\n;\"q\"\"\nr\";\r\nplain;😀;\"é\"\"𝄞\"\r\n");
-}
-
 /* The fields of a COPY text line, NULL as "<NULL>"; the reason of a refusal otherwise. */
 static ztnid_test::Args CopyFields(const std::string& line, size_t count) {
     std::string values, why;

@@ -35,6 +35,7 @@ TEST_F(Safety, StatusesAndMessages) {
     const std::pair<const char*, std::string> files[] = {
         {"head.csv", "id,country,nid\n"},
         {"one.csv", "id,country,nid\n1,ES,1234567L\n"},
+        {"semi.csv", "a;b\n\"x;y\";\"\"\n;\"q\"\"\nr\"\nplain;😀\n"},
         {"sw.csv", "id,country,nid\n1,ESX,1234567L\n2,ES ,1234567L\n"},
         {"none.csv", "a,b\nhello,world\n12345678,FR\n"},
         {"long.csv", "a,b\n1,\"" + std::string(5000, 'x') + "\"\n"},
@@ -67,7 +68,7 @@ TEST_F(Safety, StatusesAndMessages) {
         {Plus(mask, {"nid:TEXT=switch=country"}), 2, {"error: unknown type 'TEXT'"}},
         {Plus(mask, {"nid=x", "--map", "NID=y"}), 2, {"error: column NID is mapped twice"}},
         {{"mask"}, 2, {"error: give either an input CSV file or --from TABLE"}},
-        {{"mask", "--db", e, "--to", "t", s, "--from", "t"}, 2, {"give either an input CSV"}},
+        {{"mask", s, "--from", "t"}, 2, {"error: give either an input CSV file or --from TABLE"}},
         {{"mask", dir / "missing.csv"}, 2, {"error: cannot open " + dir / "missing.csv"}},
         {{"mask", s, "--on-skip", "keep"}, 2, {"--on-skip: keep not in {auto,drop,fail}"}},
         {{"mask", s, "--to", "t"}, 2, {"error: --to needs --db FILE or --to-pg CONNINFO"}},
@@ -116,6 +117,8 @@ TEST_F(Safety, StatusesAndMessages) {
           "France: the format \"zz\" is not accepted, the default applies"}},
         {Plus(one, {"nid=switch=country,colour=blue", "--strict"}), 2,
          {"operands the exit would ignore (--strict)"}},
+        {{"mask", dir / "semi.csv", "-d", ";", "--crlf"}, 0, /* quoted as needed, NULL not "" */
+         {"a;b\r\n\"x;y\";\"\"\r\n;\"q\"\"\nr\"\r\nplain;😀\r\n"}},
         {{"mask", "--db", g, "--from", "g"}, 0, {"id,nid,up,twice\n1,x,X,2\n"}}, /* generated */
         {Plus(sw, {"nid=switch=country"}), 0,
          {"1 switch values longer than a two-letter code (e.g. \"ESX\")"}},
