@@ -60,8 +60,8 @@ TEST_F(Safety, StatusesAndMessages) {
         /* the command line */
         {{"--help"}, 0, {"Exit status: 0 every row written, 1 some rows skipped, 2 error."}},
         {{"mask", "--help"}, 0, {"DEST[:TYPE(LENGTH)]=OPERANDS"}},
-        {{"--version"}, 0, {"ztnid ", "(loaded as " + lib + ")",
-                            "result 0, countries initialised: FR IT ES UK, FR 185057511234529 -> "}},
+        {{"--version"}, 0,
+         {"(loaded as " + lib + ")", "result 0, countries initialised: FR IT ES UK, FR 185057511234529 -> "}},
         {{}, 2, {"A subcommand is required"}},
         {{"mask", "--bogus", s}, 2, {"The following argument was not expected: --bogus"}},
         {Plus(mask, {"nid"}), 2, {"--map 'nid': expected DEST[:TYPE(LENGTH)]=OPERANDS"}},
@@ -73,7 +73,7 @@ TEST_F(Safety, StatusesAndMessages) {
         {{"mask", s, "--on-skip", "keep"}, 2, {"--on-skip: keep not in {auto,drop,fail}"}},
         {{"mask", s, "--to", "t"}, 2, {"error: --to needs --db FILE or --to-pg CONNINFO"}},
         {{"mask", s, "--source-type", "no:CHAR(9)"}, 2, {"--source-type: no column no in " + s}},
-        {Plus(mask, {"nid=switch=country", "--exit", "none.so"}), 2, {"cannot load the exit none.so"}},
+        {Plus(mask, {"nid=switch=country", "--exit", "no.so"}), 2, {"cannot load the exit no.so"}},
         {{"explain"}, 2, {"operands is required"}},
         /* explain: the operands as the exit reads them */
         {{"explain", "switch=\"ES,format=(ES=7X-1X,FR=5X2C6X_2X),debug=yes,foo=1,,src=x"}, 0,
@@ -104,8 +104,8 @@ TEST_F(Safety, StatusesAndMessages) {
          1, {"conversion errors             1", "skipped 2"}},
         /* set-up errors stop the run before any row; ignored operands are named */
         {{"mask", dir / "head.csv", "-o", out, "--map", "nid:VARCHAR(0)=switch=country"}, 2,
-         {"No Countries initialized for Masking", "Italy: not initialised (result 0x101): "
-                                                  "NID ERROR  0x101 :Destination Column Length Not Supported"}},
+         {"No Countries initialized for Masking", "Italy: not initialised (result 0x101): NID ERROR  "
+                                                  "0x101 :Destination Column Length Not Supported"}},
         {{"mask", "--db", e, "--from", "empty", "--to", "t", "--map", "nid=switch=country"}, 2,
          {"No Countries initialized for Masking"}},
         {Plus(one, {"nid=switch=nosuchcol"}), 2,
@@ -153,7 +153,7 @@ TEST_F(Safety, StatusesAndMessages) {
         {{"scan", dir / "missing.csv"}, 2, {"error: cannot open " + dir / "missing.csv"}},
         {{"scan", dir / "wide.csv"}, 2, {"the source has 40000 columns, more than the 32767"}},
         {{"scan", s, "--rows", "0"}, 2, {"--rows takes a positive number or all"}},
-        {{"scan", "--db", dir / "x.db", "--from", "t"}, 2, {"cannot open database " + dir / "x.db"}},
+        {{"scan", "--db", dir / "x.db", "--from", "t"}, 2, {"cannot open database " + dir.path}},
     }, dir.path);
     EXPECT_EQ(Query(e, "SELECT count(*) FROM sqlite_master WHERE name = 't'"), (Rows{{"0"}}));
     EXPECT_FALSE(FileExists(dir / "x.db")); /* the scan opens a database read-only */
@@ -171,57 +171,57 @@ TEST_F(Safety, VersionNamesALibraryItCannotLoad) {
 
 TEST_F(Safety, OutputsAreReplacedAtomicallyAndNeverAnInputOrASpecialFile) {
     const std::string in = dir / "in.csv", db = dir / "p.db", copy = "id,nid\n1,1234567L\n";
-    WriteFile(in, copy);
+    const std::string t = dir / "t.csv", real = dir / "real.csv", fifo = dir / "fifo";
+    for (const std::string& f : {in, t, real}) WriteFile(f, f == in ? copy : "old");
     Exec(db, "CREATE TABLE people (id, nid); INSERT INTO people VALUES (1, '1234567L');");
-    WriteFile(dir / "t.csv", "old");
-    chmod((dir / "t.csv").c_str(), 0600);
-    WriteFile(dir / "real.csv", "old");
-    chmod((dir / "real.csv").c_str(), 0640);
+    chmod(t.c_str(), 0600);
+    chmod(real.c_str(), 0640);
     symlink("real.csv", (dir / "link.csv").c_str());
-    mkfifo((dir / "fifo").c_str(), 0600);
-    int reader = open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK);
+    mkfifo(fifo.c_str(), 0600);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     mkdir((dir / "d").c_str(), 0700);
     link(in.c_str(), (dir / "hard.csv").c_str());
-    const std::string notInput = ": an output may not be an input";
+    const std::string notInput = ": an output may not be an input", hard = dir / "hard.csv";
     ExpectOutcomes({
-        {{"mask", in, "-o", dir / "t.csv"}, 0, {}},    /* replaced, its mode kept */
+        {{"mask", in, "-o", t}, 0, {}},                /* replaced, its mode kept */
         {{"mask", in, "-o", dir / "link.csv"}, 0, {}}, /* a symbolic link is followed */
-        {{"mask", in, "-o", dir / "fifo"}, 0, {}},     /* a FIFO is written through */
+        {{"mask", in, "-o", fifo}, 0, {}},             /* a FIFO is written through */
         {{"mask", in, "-o", dir / "d"}, 2, {"cannot write " + dir / "d" + ": it is a directory"}},
         {{"mask", in, "-o", in}, 2, {"the output " + in + " is the input file " + in + notInput}},
-        {{"mask", in, "-o", dir / "hard.csv"}, 2, {"the output " + dir / "hard.csv" + " is the input file"}},
-        {{"mask", "--db", db, "--from", "people", "-o", db}, 2, {"the output " + db + " is the database " + db}},
-        {{"mask", in, "--db", in, "--to", "t"}, 2, {"the database " + in + " is the input file " + in + notInput}},
-        {{"mask", "--db", dir / "typo.db", "--from", "people"}, 2, {"cannot open database " + dir / "typo.db"}},
+        {{"mask", in, "-o", hard}, 2, {"the output " + hard + " is the input file " + in}},
+        {{"mask", "--db", db, "--from", "people", "-o", db}, 2,
+         {"the output " + db + " is the database " + db + notInput}},
+        {{"mask", in, "--db", in, "--to", "t"}, 2, {"the database " + in + " is the input file"}},
+        {{"mask", "--db", dir / "typo.db", "--from", "p"}, 2, {"cannot open database " + dir.path}},
         {{"mask", in, "--db", dir / "new.db", "--to", "t", "--map", "nid:VARCHAR(0)=switch=\"ES"}, 2,
          {"No Countries initialized for Masking"}},
     }, dir.path);
-    EXPECT_EQ(ModeOf(dir / "t.csv") & 07777, 0600u);
-    EXPECT_EQ(ReadFile(dir / "t.csv"), copy);
+    EXPECT_EQ(ModeOf(t) & 07777, 0600u);
+    EXPECT_EQ(ReadFile(t), copy);
     struct stat st{};
     lstat((dir / "link.csv").c_str(), &st);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_EQ(ModeOf(dir / "real.csv") & 07777, 0640u);
-    EXPECT_EQ(ReadFile(dir / "real.csv"), copy);
+    EXPECT_EQ(ModeOf(real) & 07777, 0640u);
+    EXPECT_EQ(ReadFile(real), copy);
     char buf[256];
     ssize_t n = read(reader, buf, sizeof buf);
     close(reader);
     EXPECT_EQ(std::string(buf, size_t(n > 0 ? n : 0)), copy);
-    EXPECT_TRUE(S_ISFIFO(ModeOf(dir / "fifo")));
+    EXPECT_TRUE(S_ISFIFO(ModeOf(fifo)));
     EXPECT_EQ(ReadFile(in), copy);
     EXPECT_EQ(Query(db, "SELECT * FROM people"), (Rows{{"1", "1234567L"}}));
-    EXPECT_FALSE(FileExists(dir / "typo.db") || FileExists(dir / "new.db")); /* neither created */
+    EXPECT_FALSE(FileExists(dir / "typo.db") || FileExists(dir / "new.db")); /* neither made */
 }
 
 TEST_F(Safety, AStoppedRunLeavesNoTemporaryFile) {
     std::string rows = "id,nid\n";
-    for (int i = 0; i < 150000; ++i) rows += std::to_string(i) + ",1234567L\n"; /* past the first block read */
+    for (int i = 0; i < 150000; ++i) rows += std::to_string(i) + ",1234567L\n"; /* past a block */
     for (int sig : {SIGINT, SIGTERM}) {
         std::string fifo = dir / ("in" + std::to_string(sig));
         mkfifo(fifo.c_str(), 0600);
         pid_t pid = SpawnZtnid({"mask", fifo, "-o", dir / "out.csv"});
         int w = open(fifo.c_str(), O_WRONLY);
-        ASSERT_EQ(write(w, rows.data(), rows.size()), ssize_t(rows.size())); /* the pipe stays open */
+        ASSERT_EQ(write(w, rows.data(), rows.size()), ssize_t(rows.size())); /* left open */
         for (int i = 0; i < 500 && Debris(dir.path).empty(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_FALSE(Debris(dir.path).empty()) << "no temporary file seen";
@@ -235,19 +235,20 @@ TEST_F(Safety, AStoppedRunLeavesNoTemporaryFile) {
     }
 }
 
+/* Columns the exit reads are copied as stored; NULL rows of one column survive CSV. */
 TEST_F(Safety, CopiedValuesKeepTheirBytesTypesAndNullRows) {
     const std::string db = dir / "c.db";
     Exec(db, "CREATE TABLE people (id INTEGER, country TEXT, nid VARCHAR(20));"
              "INSERT INTO people VALUES (1, 'ES', x'313233343536374C'), (2, 'ES', x'00FF0102'),"
              " (3, CAST(x'4553FF' AS TEXT), '1234567L'), (4, 'ES', 12345678), (5, NULL, NULL);"
              "CREATE TABLE one (v TEXT); INSERT INTO one VALUES (NULL), ('a'), (NULL), ('');");
-    /* columns the exit reads are copied as stored */
-    EXPECT_LE(Mask({"--db", db, "--from", "people", "--to", "m", "--map", "nid_m=switch=country,source=nid"}).status, 1);
-    const std::string shape = "SELECT typeof(id), id, typeof(country), hex(country), typeof(nid), hex(nid) FROM ";
+    EXPECT_EQ(Mask({"--db", db, "--from", "people", "--to", "m", "--map",
+                    "nid_m=switch=country,source=nid"}).status, 0);
+    const std::string shape = "SELECT typeof(id), id, typeof(country), hex(country), typeof(nid),"
+                              " hex(nid) FROM ";
     EXPECT_EQ(Query(db, shape + "m ORDER BY id"), Query(db, shape + "people ORDER BY id"));
-    /* a one-column table keeps its NULL rows through CSV */
     EXPECT_EQ(Mask({"--db", db, "--from", "one", "-o", dir / "one.csv"}).status, 0);
     EXPECT_EQ(Mask({dir / "one.csv", "--db", db, "--to", "back"}).status, 0);
-    EXPECT_EQ(Query(db, "SELECT quote(v) FROM back ORDER BY rowid"), Query(db, "SELECT quote(v) FROM one ORDER BY rowid"));
+    EXPECT_EQ(Query(db, "SELECT quote(v) FROM back"), Query(db, "SELECT quote(v) FROM one"));
 }
 #endif
