@@ -107,8 +107,9 @@ TEST_F(ZtnidPg, CopiesAgreeBetweenPostgresqlCsvAndSqlite) {
     }
     EXPECT_TRUE(AsCsv(Plus(masking, {"-j", "2"})) == masked);
     /* PostgreSQL keeps the source's types; the plain CSV goes in and out unchanged */
-    EXPECT_EQ(Sql(db, "SELECT format_type(atttypid, atttypmod) FROM pg_attribute WHERE attrelid = '" +
-                          out + "'::regclass AND attname IN ('amount', 'tags', 'nid') ORDER BY attnum"),
+    EXPECT_EQ(Sql(db, "SELECT format_type(atttypid, atttypmod) FROM pg_attribute WHERE attrelid ="
+                      " '" + out + "'::regclass AND attname IN ('amount', 'tags', 'nid')"
+                      " ORDER BY 1"),
               (Rows{{"character varying(20)"}, {"numeric(10,2)"}, {"text[]"}}));
     ASSERT_EQ(Mask({dir / "plain.csv", "--to-pg", db, "--to", "from_csv"}).status, 0);
     EXPECT_TRUE(AsCsv({"--from-pg", db, "--from", "from_csv"}) == plain);
@@ -173,7 +174,8 @@ TEST_F(ZtnidPg, AKilledRunLeavesNoTable) {
     waitpid(pid, &ws, 0);
     EXPECT_TRUE(copying);
     EXPECT_TRUE(WIFSIGNALED(ws)) << "ztnid ended before it was killed";
-    for (int i = 0; i < 500 && busy(""); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int i = 0; i < 500 && busy(""); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_FALSE(Exists("many_out"));
 }
 #endif

@@ -61,7 +61,7 @@ TEST_F(Safety, StatusesAndMessages) {
         {{"--help"}, 0, {"Exit status: 0 every row written, 1 some rows skipped, 2 error."}},
         {{"mask", "--help"}, 0, {"DEST[:TYPE(LENGTH)]=OPERANDS"}},
         {{"--version"}, 0,
-         {"(loaded as " + lib + ")", "result 0, countries initialised: FR IT ES UK, FR 185057511234529 -> "}},
+         {"(loaded as " + lib + ")", "result 0, countries initialised: FR IT ES UK, FR 18505751"}},
         {{}, 2, {"A subcommand is required"}},
         {{"mask", "--bogus", s}, 2, {"The following argument was not expected: --bogus"}},
         {Plus(mask, {"nid"}), 2, {"--map 'nid': expected DEST[:TYPE(LENGTH)]=OPERANDS"}},
@@ -104,10 +104,10 @@ TEST_F(Safety, StatusesAndMessages) {
          1, {"conversion errors             1", "skipped 2"}},
         /* set-up errors stop the run before any row; ignored operands are named */
         {{"mask", dir / "head.csv", "-o", out, "--map", "nid:VARCHAR(0)=switch=country"}, 2,
-         {"No Countries initialized for Masking", "Italy: not initialised (result 0x101): NID ERROR  "
-                                                  "0x101 :Destination Column Length Not Supported"}},
-        {{"mask", "--db", e, "--from", "empty", "--to", "t", "--map", "nid=switch=country"}, 2,
-         {"No Countries initialized for Masking"}},
+         {"No Countries initialized for Masking",
+          "Italy: not initialised (result 0x101): NID ERROR  0x101 :Destination Column Length"}},
+        {{"mask", "--db", e, "--from", "empty", "--to", "t", "--map", "nid=switch=country"}, 2, {}},
+        {Plus(one, {"NID=switch=\"ES"}), 0, {"id,country,nid\n"}}, /* the source's spelling */
         {Plus(one, {"nid=switch=nosuchcol"}), 2,
          {"the switch operand names the column nosuchcol, which is not a column of the source"}},
         {Plus(one, {"nid=switch=country,format=(ES=8X"}), 0,
@@ -120,31 +120,24 @@ TEST_F(Safety, StatusesAndMessages) {
         {{"mask", dir / "semi.csv", "-d", ";", "--crlf"}, 0, /* quoted as needed, NULL not "" */
          {"a;b\r\n\"x;y\";\"\"\r\n;\"q\"\"\nr\"\r\nplain;😀\r\n"}},
         {{"mask", "--db", g, "--from", "g"}, 0, {"id,nid,up,twice\n1,x,X,2\n"}}, /* generated */
-        {Plus(sw, {"nid=switch=country"}), 0,
-         {"1 switch values longer than a two-letter code (e.g. \"ESX\")"}},
+        {Plus(sw, {"nid=switch=country"}), 0, {"1 switch values longer than a two-letter code"}},
         {Plus(sw, {"nid=switch=country", "--strict"}), 2,
          {"line 2: the switch value \"ESX\" is not a two-letter country code"}},
         /* keyed columns: a missing, short or malformed key, or a format the keyed mask
         ** cannot use */
-        {Plus(k, {"nid", "--key-file", dir / "none.key"}), 2,
-         {"cannot read the key file " + dir / "none.key"}},
+        {Plus(k, {"nid", "--key-file", dir / "no"}), 2, {"cannot read the key file " + dir.path}},
         {Plus(k, {"nid", "--key-file", dir / "short.key"}), 2,
          {"the key has 30 hexadecimal digits; AES takes 32, 48 or 64"}},
-        {Plus(k, {"nid", "--key-file", dir / "bad.key"}), 2,
-         {"the key is neither 32, 48 or 64 hexadecimal"}},
-        {Plus(k, {"nid", "--key-env", "ZT_TEST_NO_SUCH_KEY"}), 2,
-         {"the environment variable ZT_TEST_NO_SUCH_KEY that should hold the key is not set"}},
-        {Plus(k, {"nid"}), 2,
-         {"keyed masking needs the key: give either --key-file FILE or --key-env NAME"}},
-        {Plus(k, {"nid", "--key-file", key, "--key-env", "X"}), 2,
-         {"give either --key-file FILE or --key-env"}},
+        {Plus(k, {"nid", "--key-file", dir / "bad.key"}), 2, {"the key is neither 32, 48 or 64"}},
+        {Plus(k, {"nid", "--key-env", "ZT_NO"}), 2, {"ZT_NO that should hold the key is not set"}},
+        {Plus(k, {"nid"}), 2, {"keyed masking needs the key: give either --key-file FILE or"}},
+        {Plus(k, {"nid", "--key-file", key, "--key-env", "X"}), 2, {"give either --key-file"}},
         {{"mask", s, "-o", out, "--map", "nid=x", "--key-file", key}, 2,
          {"--key-file and --key-env need --keyed"}},
         {Plus(k, {"other", "--key-file", key}), 2, {"--keyed other: no --map for that column"}},
         {Plus(k, {"x", "--key-file", key, "--map", "x=switch=country,format=(FR=5X2C8Y)"}), 2,
          {"column x: the format for FR is not one the country accepts"}},
-        {{"unmask", s, "-o", out, "--key-file", key}, 2,
-         {"unmask needs the --map of each column to reverse"}},
+        {{"unmask", s, "-o", out, "--key-file", key}, 2, {"unmask needs the --map of each column"}},
         /* scan: 0 found, 1 nothing found, 2 error */
         {{"scan", s, "--rows", "5"}, 0,
          {"--map 'nid=switch=country,format=(FR=5X2C8X,IT=6C10X,ES=8X)'",
@@ -193,7 +186,7 @@ TEST_F(Safety, OutputsAreReplacedAtomicallyAndNeverAnInputOrASpecialFile) {
          {"the output " + db + " is the database " + db + notInput}},
         {{"mask", in, "--db", in, "--to", "t"}, 2, {"the database " + in + " is the input file"}},
         {{"mask", "--db", dir / "typo.db", "--from", "p"}, 2, {"cannot open database " + dir.path}},
-        {{"mask", in, "--db", dir / "new.db", "--to", "t", "--map", "nid:VARCHAR(0)=switch=\"ES"}, 2,
+        {{"mask", in, "--db", dir / "new.db", "--to", "t", "--map", "nid:CHAR(0)=switch=\"ES"}, 2,
          {"No Countries initialized for Masking"}},
     }, dir.path);
     EXPECT_EQ(ModeOf(t) & 07777, 0600u);
@@ -247,6 +240,8 @@ TEST_F(Safety, CopiedValuesKeepTheirBytesTypesAndNullRows) {
     const std::string shape = "SELECT typeof(id), id, typeof(country), hex(country), typeof(nid),"
                               " hex(nid) FROM ";
     EXPECT_EQ(Query(db, shape + "m ORDER BY id"), Query(db, shape + "people ORDER BY id"));
+    EXPECT_EQ(Query(db, "SELECT type, \"notnull\" FROM pragma_table_info('m') WHERE name='nid_m'"),
+              (Rows{{"VARCHAR(20)", "0"}})); /* a new column takes the type of the one read */
     EXPECT_EQ(Mask({"--db", db, "--from", "one", "-o", dir / "one.csv"}).status, 0);
     EXPECT_EQ(Mask({dir / "one.csv", "--db", db, "--to", "back"}).status, 0);
     EXPECT_EQ(Query(db, "SELECT quote(v) FROM back"), Query(db, "SELECT quote(v) FROM one"));

@@ -24,10 +24,10 @@ const int kRows = 200;
 
 /* The valid columns: country, format of the exit's random draws. */
 const std::pair<std::string, std::string> kValid[] = {
-    {"FR", "5X2C8X"}, {"FR", "5X2C6X-2X"}, {"FR", "5X2C6X 2X"}, {"IT", "16X"}, {"IT", "3X-3X-5X-5X"},
-    {"IT", "3X 3X 5X 5X"}, {"ES", "8X"}, {"ES", "7X-1X"}, {"ES", "7X 1X"}, {"UK", "2C6X1C"},
-    {"UK", "2C-6X-1C"}, {"UK", "2C.6X.1C"}, {"UK", "2C 6X 1C"}, {"UK", "2C-2X-2X-2X-1C"},
-    {"UK", "2C 2X 2X 2X 1C"},
+    {"FR", "5X2C8X"}, {"FR", "5X2C6X-2X"}, {"FR", "5X2C6X 2X"}, {"IT", "16X"},
+    {"IT", "3X-3X-5X-5X"}, {"IT", "3X 3X 5X 5X"}, {"ES", "8X"}, {"ES", "7X-1X"}, {"ES", "7X 1X"},
+    {"UK", "2C6X1C"}, {"UK", "2C-6X-1C"}, {"UK", "2C.6X.1C"}, {"UK", "2C 6X 1C"},
+    {"UK", "2C-2X-2X-2X-1C"}, {"UK", "2C 2X 2X 2X 1C"},
 };
 
 /* Draws valid numbers of a country in one layout from the exit. */
@@ -54,7 +54,7 @@ const std::pair<std::string, std::string> kDecoys[] = {
 std::string Decoy(std::mt19937& rng, const std::string& pattern, Drawer& nid) {
     const char* alnum = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::string v = pattern == "lower" || pattern == "spaced" ? nid.next() : pattern, out;
-    if (size_t bar = v.find('|'); bar != v.npos) v = rng() % 2 ? v.substr(0, bar) : v.substr(bar + 1);
+    if (size_t bar = v.find('|'); bar != v.npos) v = rng() % 2 ? v.substr(0, bar) : v.substr(++bar);
     for (size_t i = 0; i < v.size(); ++i) {
         char c = v[i] == '#' ? alnum[26 + rng() % 10] : v[i] == '%' ? alnum[27 + rng() % 9] : v[i];
         c = c == '@' ? alnum[rng() % 36] : pattern == "lower" ? char(std::tolower(c)) : c;
@@ -69,7 +69,7 @@ std::string ValidName(size_t i) { return "nid_" + kValid[i].first + "_" + std::t
 ** country with its country column (which names no masked country on row 1). */
 void MakeTable(const std::string& path) {
     std::mt19937 rng(17);
-    Drawer itDrawer("IT", "16X"), ukDrawer("UK", "2C6X1C");
+    Drawer it("IT", "16X"), uk("UK", "2C6X1C");
     std::vector<Drawer> valid;
     std::string csv;
     for (const auto& d : kDecoys) csv += d.first + ",";
@@ -79,7 +79,7 @@ void MakeTable(const std::string& path) {
     }
     csv += "ctry,mixed\n";
     for (int row = 0; row < kRows; ++row) {
-        for (const auto& d : kDecoys) csv += Decoy(rng, d.second, row % 2 ? itDrawer : ukDrawer) + ",";
+        for (const auto& d : kDecoys) csv += Decoy(rng, d.second, row % 2 ? it : uk) + ",";
         for (Drawer& d : valid) csv += d.next() + ",";
         size_t pick = rng() % std::size(kValid);
         csv += (row == 0 ? "DE" : kValid[pick].first) + "," + valid[pick].next() + "\n";
@@ -144,7 +144,8 @@ TEST_F(Scan, FindsTheSampleNumbersWithTheirCountryColumnInCsvAndSqlite) {
     EXPECT_EQ(Column(doc, "nid")["map"].dump(), Json::parse(R"({"switch": "country",
         "country": null, "operands": "switch=country", "line": "--map 'nid=switch=country'",
         "valid": 364, "invalid": {"invalid part": 32, "invalid data": 10, "invalid separators": 4,
-        "not shaped like one": 10, "no country": 42}, "share": 0.7879, "confidence": 0.7483})").dump());
+        "not shaped like one": 10, "no country": 42}, "share": 0.7879,
+        "confidence": 0.7483})").dump());
     const std::string db = dir / "d.db";
     ASSERT_EQ(Mask({SamplePath(), "--db", db, "--to", "people"}).status, 0);
     EXPECT_EQ(ScanJson({"--db", db, "--from", "people"})["columns"], doc["columns"]);
@@ -188,7 +189,8 @@ TEST_F(Scan, FindsEveryCountryInEveryLayoutAndNoDecoy) {
 
 TEST_F(Scan, NeverPrintsAWholeValue) {
     MakeTable(dir / "t.csv");
-    Outcome dry = Mask({"--dry-run", "--preview", "50", dir / "t.csv", "--map", "mixed=switch=ctry"});
+    Outcome dry = Mask({dir / "t.csv", "--dry-run", "--preview", "50",
+                        "--map", "mixed=switch=ctry"});
     std::string all = RunZtnid({"scan", dir / "t.csv"}).out + dry.out + dry.err;
     all += RunZtnid({"scan", "--json", dir / "t.csv"}).out;
     ASSERT_TRUE(Contains(all, "**")) << all;

@@ -19,15 +19,15 @@ const char* const kKey = "8f0c3ad2b71e4c559a0e6d2f41b7c3e98f0c3ad2b71e4c559a0e6d
 
 /* The library's answer for a value of a country code: the result, the value itself for
 ** a blank one, NULL for a refusal. */
-std::string LibraryAnswer(KEYED* k, bool unmask, const std::string& ctry, const std::string& value) {
-    if (value == kNull) return kNull;
-    std::u16string v = Utf8ToUtf16(value), c = Utf8ToUtf16(ctry);
+std::string LibraryAnswer(KEYED* k, bool unmask, const std::string& ctry, const std::string& v8) {
+    if (v8 == kNull) return kNull;
+    std::u16string v = Utf8ToUtf16(v8), c = Utf8ToUtf16(ctry);
     char16_t out[KEYED_OUT_CHARS], msg[MSG_BUF_CHARS];
     int32_t n = 0;
     uint16_t bit = CountryOfCode(c.c_str());
     int32_t rc = unmask ? KeyedUnmask(k, bit, v.data(), int32_t(v.size()), out, &n, msg)
                         : KeyedMask(k, bit, v.data(), int32_t(v.size()), out, &n, msg);
-    return rc == RC_OK ? Utf16ToUtf8({out, size_t(n)}) : rc == RC_BLANK ? value : kNull;
+    return rc == RC_OK ? Utf16ToUtf8({out, size_t(n)}) : rc == RC_BLANK ? v8 : kNull;
 }
 
 std::string Compact(std::string s) {
@@ -142,7 +142,7 @@ TEST_F(Ztnid, ThreadsOutputAndSummaryMatchOneThread) {
     WriteFile(dir / "big.csv", big);
     std::string late = LateRefusal(10000, 9000);
     WriteFile(dir / "late.csv", late);
-    WriteFile(dir / "bad.csv", late.replace(late.find("\n9000,"), 6, "\n\"9000\"x,")); /* malformed */
+    WriteFile(dir / "bad.csv", late.replace(late.find("\n9000,"), 6, "\n\"9000\"x,")); /* bad */
     const std::string db = dir / "t.db";
     ASSERT_EQ(Mask({dir / "big.csv", "--db", db, "--to", "big", "-j", "1"}).status, 0);
     const Args maps = {"--map", "nid=switch=country", "--map",
@@ -165,7 +165,7 @@ TEST_F(Ztnid, ThreadsOutputAndSummaryMatchOneThread) {
         auto run = [&](const char* jobs) {
             Outcome o = Mask(Plus(c.args, {"-j", jobs}));
             if (!c.table.empty()) o.out = Mask({"--db", db, "--from", c.table}).out;
-            if (!c.wholeSummary) o.err.erase(0, std::min(o.err.find("ztnid: error:"), o.err.size()));
+            if (!c.wholeSummary) o.err.erase(0, std::min(o.err.find("error:"), o.err.size()));
             return o;
         };
         Outcome one = run("1");
@@ -189,7 +189,7 @@ TEST_F(Ztnid, ThreadsEveryWorkAreaEndsAndReports) {
                      {"invalid length              100",
                       "end reports of the exit (one per work area, 2 threads)"}}},
                    dir.path);
-    const std::string log = ReadFile(dir / "ZTMSG.TXT"), report = "Non-zero error counts for column nid";
+    const std::string log = ReadFile(dir / "ZTMSG.TXT"), report = "Non-zero error counts for";
     EXPECT_EQ(log.find(report, log.find(report) + 1), log.rfind(report)) << log; /* two */
     EXPECT_NE(log.find(report), log.rfind(report)) << log;
 }
@@ -206,7 +206,8 @@ TEST_F(Ztnid, MasksAsTheLibraryUnmaskRestoresAndScopesDiffer) {
     Outcome back = RunZtnid({"unmask", dir / "masked.csv", "-o", dir / "back.csv", "--map", map,
                              "--keyed", "nid=hr", "--key-env", "ZT_TEST_NID_KEY"});
     EXPECT_EQ(back.status, 0) << back.err;
-    Rows other = CsvOf(Mask({SamplePath(), "--map", map, "--keyed", "nid=crm", "--key-file", key}).out);
+    Outcome crm = Mask({SamplePath(), "--map", map, "--keyed", "nid=crm", "--key-file", key});
+    Rows other = CsvOf(crm.out);
     KEYEDKEY k;
     char err[KEYED_ERR_CHARS];
     ASSERT_TRUE(KeyedDecodeKey(kKey, std::strlen(kKey), &k, err));
@@ -214,7 +215,8 @@ TEST_F(Ztnid, MasksAsTheLibraryUnmaskRestoresAndScopesDiffer) {
     ASSERT_NE(lib, nullptr) << err;
     Rows in = CsvRows(SamplePath()), masked = CsvRows(dir / "masked.csv");
     Rows restored = CsvRows(dir / "back.csv");
-    ASSERT_TRUE(masked.size() == in.size() && restored.size() == in.size() && other.size() == in.size());
+    ASSERT_TRUE(masked.size() == in.size() && restored.size() == in.size());
+    ASSERT_EQ(other.size(), in.size());
     const size_t ctry = 4, nid = 5;
     long changed = 0, same = 0;
     for (size_t r = 0; r < in.size(); ++r) {

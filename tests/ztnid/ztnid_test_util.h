@@ -144,7 +144,8 @@ inline std::vector<Expected> ReferenceRun(const std::string& csvPath, const std:
     std::vector<Expected> out;
     while (src.next()) {
         for (size_t i = 0; i < cols.size(); ++i)
-            src.isNull(i) ? map.setNull(cols[i].name) : map.set(cols[i].name, Utf8ToUtf16(src.text(i)));
+            src.isNull(i) ? map.setNull(cols[i].name)
+                          : map.set(cols[i].name, Utf8ToUtf16(src.text(i)));
         hostemu::RowOutcome r = map.row();
         out.push_back(Expected{r.rc, r.putNull, Utf16ToUtf8(r.put)});
     }
@@ -166,7 +167,7 @@ inline Rows Query(const std::string& db, const std::string& sql) {
             rows.emplace_back();
             for (int i = 0; i < sqlite3_column_count(st); ++i) {
                 const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-                rows.back().push_back(t ? std::string(t, size_t(sqlite3_column_bytes(st, i))) : kNull);
+                rows.back().push_back(t ? std::string(t, sqlite3_column_bytes(st, i)) : kNull);
             }
         }
         sqlite3_finalize(st);
@@ -178,7 +179,9 @@ inline Rows Query(const std::string& db, const std::string& sql) {
     sqlite3_close(h);
     return rows;
 }
-inline void Exec(const std::string& db, const std::string& sql) { EXPECT_EQ(Query(db, sql), Rows{}); }
+inline void Exec(const std::string& db, const std::string& sql) {
+    EXPECT_EQ(Query(db, sql), Rows{});
+}
 
 /* The temporary files a run left behind in a folder. */
 inline Args Debris(const std::string& dir) {
