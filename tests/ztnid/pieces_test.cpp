@@ -130,7 +130,8 @@ TEST(ZtnidColumns, ParsesMapSpecsAndTypes) {
     }
     EXPECT_EQ(CapacityUnits(ParseType("WVARCHAR(38)", 0)), 19); /* bytes, two per character */
     EXPECT_EQ(TypeText(ParseType("33(20)", 0)), "WVARCHAR(20)");
-    for (const char* bad : {"nid", "=switch=x", ":CHAR(9)=x", "n:TEXT(9)=", "n:CHAR(9=", "n:CHAR(-1)"})
+    for (const char* bad : {"nid", "=switch=x", ":CHAR(9)=x", "n:TEXT(9)=x", "n:CHAR(9=x",
+                            "n:CHAR(-1)=x"})
         EXPECT_THROW(ParseMapSpec(bad), UsageError) << bad;
     EXPECT_EQ(SourceOperand("switch=c,format=(FR=1X9C5X,ES=8X), SRC = \"Nid Col\""), "Nid Col");
     EXPECT_EQ(SourceOperand("switch=c,format=(src=x)"), "");
