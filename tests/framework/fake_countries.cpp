@@ -22,9 +22,9 @@ int32_t FakeMask(uint16_t country, RBPDATA* rbp) {
     f.seenCountry = country;
     f.seenFlags = rbp->Flags;
     f.seenInKind = rbp->InKind;
-    f.seenInLength = rbp->InLength;
     f.seenNoSource = rbp->pSrcCol == nullptr;
-    if (rbp->InKind == KIND_STRING && rbp->InValue.pStr) f.seenIn.assign(rbp->InValue.pStr, size_t(rbp->InLength));
+    if (rbp->InKind == KIND_STRING && rbp->InValue.pStr)
+        f.seenIn.assign(rbp->InValue.pStr, size_t(rbp->InLength));
     if (rbp->InKind == KIND_INT32) f.seenInt = rbp->InValue.Int32;
     if (!f.maskMsg.empty()) FormatMsg(rbp->pMsgBuf, f.maskMsg.c_str());
     rbp->OutKind = f.outKind;
@@ -56,4 +56,6 @@ const COUNTRYSET kFakeCountries = {{
 
 } // namespace
 
-int16_t FakeExit(INPUTPARMS* ip, COLLIST* src, COLLIST* dst) { return RunExitCall(ip, src, dst, &kFakeCountries); }
+int16_t FakeExit(INPUTPARMS* ip, COLLIST* src, COLLIST* dst) {
+    return RunExitCall(ip, src, dst, &kFakeCountries);
+}

@@ -1,13 +1,19 @@
-// A stand-in set of country routines whose results a test chooses, for driving every
-// path of the entry point without depending on a real country's rules.
+// A stand-in set of country routines whose results a test chooses, for driving every path
+// of the entry point without depending on a real country's rules; and the scaffolding the
+// framework's tests share.
 #ifndef ZT0NID_TEST_FAKE_COUNTRIES_H
 #define ZT0NID_TEST_FAKE_COUNTRIES_H
 
+#include <gtest/gtest.h>
+
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "exit/host_records.h"
+#include "host/emul/host_emul.h"
+#include "host/emul/utf.h"
 #include "support/log_file.h"
 
 struct FakeConfig {
@@ -20,15 +26,11 @@ struct FakeConfig {
     int32_t outLength = -1;           // -1: the length of out
     uint64_t outRaw = 0;              // OutValue of a numeric kind
     std::u16string maskMsg;           // formatted into the message buffer by the routine
-
     // what the row routine saw
     int maskCalls = 0;
-    uint16_t seenCountry = 0;
-    uint16_t seenFlags = 0;
-    int32_t seenInKind = 0;
-    int32_t seenInLength = 0;
+    uint16_t seenCountry = 0, seenFlags = 0;
+    int32_t seenInKind = 0, seenInt = 0;
     std::u16string seenIn;
-    int32_t seenInt = 0;
     bool seenNoSource = false;
 };
 
@@ -37,12 +39,33 @@ extern FakeConfig g_fake;
 // KLOColMapWExit over the fake routines.
 int16_t FakeExit(INPUTPARMS* ip, COLLIST* src, COLLIST* dst);
 
-// The messages of the tagged log lines (the text after "-ZTNID : ").
-inline std::vector<std::string> TaggedMessages(const testlog::LogFile& log) {
-    std::vector<std::string> out;
-    for (const std::string& t : log.texts())
-        if (t.rfind("ZTNID : ", 0) == 0) out.push_back(t.substr(8));
-    return out;
+using Strings = std::vector<std::string>;
+using Counts = std::array<int32_t, 6>;
+
+// The row counters: null, data, length, conversion, part, separator.
+inline Counts Counters(const WORKAREA& wa) {
+    return {wa.NullInputCount,       wa.InvalidDataCount, wa.InvalidLengthCount,
+            wa.ConversionErrorCount, wa.InvalidPartCount, wa.InvalidSeparatorCount};
 }
+
+inline std::string Msg(const hostemu::RowOutcome& r) { return Utf16ToUtf8(r.msgText); }
+
+// One row of "VALUE" in column NID, then the end call.
+inline hostemu::RowOutcome RunOne(const std::u16string& ops,
+                                  std::vector<hostemu::Column> src = {{u"NID"}},
+                                  std::vector<hostemu::Column> dst = {{u"NID"}}) {
+    hostemu::ColumnMap m(&FakeExit, ops, std::move(src), std::move(dst));
+    m.set(u"NID", u"VALUE");
+    hostemu::RowOutcome r = m.row();
+    EXPECT_EQ(m.end(), 0);
+    return r;
+}
+
+// Each test starts with the default routines and no log file.
+class Fake : public ::testing::Test {
+protected:
+    void SetUp() override { g_fake = FakeConfig{}; }
+    testlog::LogFile log;
+};
 
 #endif
