@@ -50,6 +50,18 @@ inline Counts Counters(const WORKAREA& wa) {
 
 inline std::string Msg(const hostemu::RowOutcome& r) { return Utf16ToUtf8(r.msgText); }
 
+// What a row call did, in one line: "rc R", "put VALUE" or "put NULL" when it wrote, the
+// non-zero counters ("part 1") and "msg TEXT" when MsgText holds a message.
+inline std::string Did(hostemu::ColumnMap& m, const hostemu::RowOutcome& r) {
+    static const char* const kNames[] = {"null", "data", "length", "conversion", "part", "separator"};
+    std::string s = "rc " + std::to_string(r.rc);
+    if (r.puts) s += r.putNull ? " put NULL" : " put " + Utf16ToUtf8(r.put);
+    Counts n = Counters(m.workArea());
+    for (size_t i = 0; i < n.size(); ++i)
+        if (n[i]) s += " " + std::string(kNames[i]) + " " + std::to_string(n[i]);
+    return r.msgText.empty() ? s : s + " msg " + Msg(r);
+}
+
 // One row of "VALUE" in column NID, then the end call.
 inline hostemu::RowOutcome RunOne(const std::u16string& ops,
                                   std::vector<hostemu::Column> src = {{u"NID"}},

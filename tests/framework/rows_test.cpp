@@ -14,30 +14,21 @@ using Rows = Fake;
 // A NULL source is written NULL, or skipped and counted, without reading the switch
 // column; the indicator of a non-nullable source is ignored.
 TEST_F(Rows, NullSource) {
-    struct {
-        bool srcNullable, destNullable;
-        int16_t rc;
-        int puts;
-        int32_t nulls;
-        size_t gets;
-    } cases[] = {{true, true, 0, 1, 0, 1}, {true, false, 1, 0, 1, 1}, {false, true, 0, 1, 0, 2}};
+    struct { bool srcNullable, destNullable; const char* did; size_t gets; } cases[] = {
+        {true, true, "rc 0 put NULL", 1},
+        {true, false, "rc 1 null 1", 1},
+        {false, true, "rc 0 put MASKED", 2}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.srcNullable << c.destNullable);
         g_fake = FakeConfig{};
         ColumnMap m(&FakeExit, u"switch=CTRY", {{u"NID", 1, 20, c.srcNullable}, {u"CTRY", 1, 3}},
                     {{u"NID", 1, 20, c.destNullable}});
         m.setNull(u"NID");
         m.set(u"CTRY", u"FR");
         auto r = m.row();
-        EXPECT_EQ(r.rc, c.rc);
-        EXPECT_EQ(r.puts, c.puts);
-        EXPECT_EQ(r.putNull, c.puts == 1 && c.gets == 1);
+        EXPECT_EQ(Did(m, r), c.did);
         EXPECT_EQ(r.gets.size(), c.gets);
-        EXPECT_EQ(m.workArea().NullInputCount, c.nulls);
-        EXPECT_EQ(g_fake.maskCalls, c.gets == 2 ? 1 : 0);
         EXPECT_EQ(g_fake.seenInKind, c.gets == 2 ? KIND_STRING : 0);
         EXPECT_EQ(g_fake.seenIn, u"");
-        m.end();
     }
 }
 
@@ -46,36 +37,26 @@ TEST_F(Rows, NullSource) {
 TEST_F(Rows, CallbackFailures) {
     ColumnMap m(&FakeExit, u"switch=\"ES,source=IN,status=y", {{u"IN"}}, {{u"OUTCOL"}});
     m.set(u"IN", Cell{false, u"", 9});
-    EXPECT_EQ(m.row().rc, 1);
-    EXPECT_EQ(m.workArea().ConversionErrorCount, 1);
+    EXPECT_EQ(Did(m, m.row()), "rc 1 conversion 1");
     m.set(u"IN", Cell{false, u"", 4});
-    auto r = m.row();
-    EXPECT_EQ(r.rc, 2);
-    EXPECT_EQ(Msg(r), "NID ERROR 0x9: Error Getting col: IN data");
+    const std::string get = "NID ERROR 0x9: Error Getting col: IN data";
+    EXPECT_EQ(Did(m, m.row()), "rc 2 conversion 1 msg " + get);
     m.set(u"IN", u"V");
     m.setPutResult(3);
-    r = m.row();
-    EXPECT_EQ(r.rc, 2);
-    EXPECT_EQ(r.put, u"MASKED");
-    EXPECT_EQ(Msg(r), "NID ERROR 0xa: Error Putting col OUTCOL data");
+    const std::string put = "NID ERROR 0xa: Error Putting col OUTCOL data";
+    EXPECT_EQ(Did(m, m.row()), "rc 2 put MASKED conversion 1 msg " + put);
     m.end();
-    EXPECT_EQ(log.tagged(), (Strings{"NID ERROR 0x9: Error Getting col: IN data",
-                                     "NID ERROR 0xa: Error Putting col OUTCOL data",
-                                     "Non-zero error counts for column OUTCOL",
+    EXPECT_EQ(log.tagged(), (Strings{get, put, "Non-zero error counts for column OUTCOL",
                                      "Column conversion errors:           1"}));
 }
 
 // The source is asked for in the representation of the type the country chose (never
 // more than the value buffer holds) and handed on as a string or an integer.
 TEST_F(Rows, SourceTypes) {
-    struct {
-        int16_t type;
-        int32_t length;
-        uint16_t request;
-        int32_t bytes;
-    } cases[] = {{1, 20, 39, 42},       {3, 17, 39, 36},  {31, 25, 39, 52}, {33, 12, 39, 26},
-                 {35, 30, 39, 32},      {37, 40, 39, 42}, {10, 4, 10, 4},   {18, 5, 18, 5},
-                 {1, 70000, 39, 8190},  {1, -5, 39, 0},   {0, 20, 0, 20}};
+    struct { int16_t type; int32_t length; uint16_t request; int32_t bytes; } cases[] = {
+        {1, 20, 39, 42},  {3, 17, 39, 36},  {31, 25, 39, 52}, {33, 12, 39, 26},
+        {35, 30, 39, 32}, {37, 40, 39, 42}, {10, 4, 10, 4},   {18, 5, 18, 5},
+        {1, 70000, 39, 8190}, {1, -5, 39, 0}, {0, 20, 0, 20}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.type << " " << c.length);
         g_fake = FakeConfig{};
@@ -89,29 +70,20 @@ TEST_F(Rows, SourceTypes) {
         EXPECT_EQ(Msg(r), c.type == 0 ? "NID ERROR 0x7: Invalid source type" : "");
         EXPECT_EQ(g_fake.seenInt, c.type == 0 || c.request == 39 ? 0 : -7654321);
         EXPECT_EQ(g_fake.seenIn, c.request == 39 && c.bytes > 0 ? u"-7654321" : u"");
-        m.end();
     }
-}
-
-// A packed source the host did not encode (more digits than its bytes hold) is skipped
-// without a counter.
-TEST_F(Rows, InvalidPackedSourceIsSkippedUncounted) {
+    // a packed value the host did not encode (more digits than its bytes) is skipped, uncounted
     g_fake.srcType = 18;
     ColumnMap m(&FakeExit, u"switch=\"FR", {{u"NID", 18, 3, true, 5}}, {{u"NID"}});
     m.set(u"NID", u"12345");
-    EXPECT_EQ(m.row().rc, 0);
+    EXPECT_EQ(Did(m, m.row()), "rc 0 put MASKED");
     m.sourceList()->Col[0].Precision = 40;
-    EXPECT_EQ(m.row().rc, 1);
-    EXPECT_EQ(Counters(m.workArea()), Counts{});
-    m.end();
+    EXPECT_EQ(Did(m, m.row()), "rc 1");
 }
 
 TEST_F(Rows, PackedDecimalBothWays) {
-    const struct {
-        int64_t value;
-        int digits;
-    } cases[] = {{0, 1},  {7, 1},  {12345, 5},     {-12345, 5},
-                 {-1, 3}, {1234567, 7}, {999999999, 9}, {2147483647, 10}};
+    struct { int64_t value; int digits; } cases[] = {
+        {0, 1}, {7, 1}, {12345, 5}, {-12345, 5}, {-1, 3}, {1234567, 7}, {999999999, 9},
+        {2147483647, 10}};
     for (const auto& c : cases) {
         uint8_t bytes[16] = {};
         ASSERT_TRUE(IntToPacked(c.value, c.digits, bytes, sizeof bytes));
@@ -132,41 +104,30 @@ TEST_F(Rows, PackedDecimalBothWays) {
 // A quoted switch names the country, else the switch column's value does, per row and
 // with its own request; no country leaves the row skipped and uncounted.
 TEST_F(Rows, SwitchDecidesTheCountry) {
-    struct {
-        const char16_t* ops;
-        const char16_t* ctry;
-        int16_t rc;
-        uint16_t country;
-    } cases[] = {
+    struct { const char16_t* ops; const char16_t* ctry; int16_t rc; uint16_t country; } cases[] = {
         {u"switch=\"fr", u"", 0, COUNTRY_FR},    {u"switch=\"ESPANA", u"", 0, COUNTRY_ES},
         {u"switch=\"", u"", 1, 0},               {u"switch=ctry", u"Uk", 0, COUNTRY_UK},
         {u"switch=CTRY", u"UKX", 0, COUNTRY_UK}, {u"switch=CTRY", u"iT", 0, COUNTRY_IT},
         {u"switch=CTRY", u"GB", 1, 0},           {u"switch=CTRY", u"F", 1, 0},
-        {u"switch=\"CTRY\"", u"FR", 1, 0},       {u"switch=NOPE", u"FR", 1, 0},
-    };
+        {u"switch=\"CTRY\"", u"FR", 1, 0},       {u"switch=NOPE", u"FR", 1, 0}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(Utf16ToUtf8(c.ops) + " " + Utf16ToUtf8(c.ctry));
         g_fake = FakeConfig{};
         ColumnMap m(&FakeExit, c.ops, {{u"NID"}, {u"CTRY", 1, 3}}, {{u"NID"}});
         m.set(u"NID", u"V");
         m.set(u"CTRY", c.ctry);
-        auto r = m.row();
-        EXPECT_EQ(r.rc, c.rc);
-        EXPECT_EQ(g_fake.seenCountry, c.country);
-        EXPECT_EQ(Counters(m.workArea()), Counts{});
-        m.end();
+        EXPECT_EQ(Did(m, m.row()), c.rc ? "rc 1" : "rc 0 put MASKED") << Utf16ToUtf8(c.ops);
+        EXPECT_EQ(g_fake.seenCountry, c.country) << Utf16ToUtf8(c.ctry);
     }
     ColumnMap m(&FakeExit, u"switch=CTRY,debug=y", {{u"NID"}, {u"CTRY", 1, 3}}, {{u"NID"}});
     m.set(u"NID", u"V");
     m.set(u"CTRY", Cell{false, u"", 9});
     auto r = m.row();
-    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(Did(m, r), "rc 1");
     ASSERT_EQ(r.gets.size(), 2u);
     EXPECT_EQ(r.gets[1].valueType, 39);
     EXPECT_EQ(r.gets[1].bufferLength, 8);
     m.setNull(u"CTRY");
-    EXPECT_EQ(m.row().rc, 1);
-    EXPECT_EQ(Counters(m.workArea()), Counts{});
+    EXPECT_EQ(Did(m, m.row()), "rc 1");
     m.end();
     EXPECT_EQ(log.tagged(), (Strings{"NID ERROR Country 15: not to be masked",
                                      "NID ERROR Country 15: not to be masked",
@@ -178,40 +139,28 @@ TEST_F(Rows, RandomReadsOnlyTheSwitchColumn) {
                 {{u"NID"}});
     m.set(u"CTRY", u"ES");
     auto r = m.row();
-    EXPECT_EQ(r.rc, 0);
+    EXPECT_EQ(Did(m, r), "rc 0 put MASKED");
     ASSERT_EQ(r.gets.size(), 1u);
     EXPECT_EQ(r.gets[0].colId, m.sourceList()->Col[1].ColId);
-    m.end();
 }
 
 // Each code of the routine: the value written (or the source kept), the row skipped and
 // counted, or the run ended with the routine's message or an internal error.
 TEST_F(Rows, RoutineCodes) {
-    const struct {
-        int32_t code;
-        int16_t rc;
-        int counter; // index in Counts, -1 for none
-    } cases[] = {{0, 0, -1},   {64, 0, -1},  {128, 0, -1}, {256, 1, -1}, {57, 1, 0},
-                 {58, 1, 1},   {262, 1, 1},  {263, 1, 1},  {59, 1, 3},   {257, 1, 2},
-                 {258, 1, 4},  {259, 1, 5},  {512, 2, -1}, {255, 2, -1}, {1, 2, -1},
-                 {-1, 2, -1}};
+    const std::string internal = "rc 2 msg NID ERROR 0xff: INTERNAL ERROR";
+    struct { int32_t code; std::string did; } cases[] = {
+        {0, "rc 0 put MASKED"},   {64, "rc 0 put MASKED"},  {128, "rc 0 put SOURCE"},
+        {256, "rc 1"},            {57, "rc 1 null 1"},      {58, "rc 1 data 1"},
+        {262, "rc 1 data 1"},     {263, "rc 1 data 1"},     {59, "rc 1 conversion 1"},
+        {257, "rc 1 length 1"},   {258, "rc 1 part 1"},     {259, "rc 1 separator 1"},
+        {512, "rc 2 msg ROUTINE SAYS"}, {255, internal},    {1, internal}, {-1, internal}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.code);
         g_fake = FakeConfig{};
         g_fake.maskRc = c.code;
         g_fake.maskMsg = u"ROUTINE SAYS";
         ColumnMap m(&FakeExit, u"switch=\"FR", {{u"NID"}}, {{u"NID"}});
         m.set(u"NID", u"SOURCE");
-        auto r = m.row();
-        EXPECT_EQ(r.rc, c.rc);
-        Counts expected{};
-        if (c.counter >= 0) expected[size_t(c.counter)] = 1;
-        EXPECT_EQ(Counters(m.workArea()), expected);
-        const char16_t* put = r.rc != 0 ? u"" : c.code == RC_KEEP ? u"SOURCE" : u"MASKED";
-        EXPECT_EQ(r.put, put);
-        const char* msg = c.code == RC_FATAL ? "ROUTINE SAYS" : "NID ERROR 0xff: INTERNAL ERROR";
-        EXPECT_EQ(Msg(r), r.rc == 2 ? msg : "");
-        m.end();
+        EXPECT_EQ(Did(m, m.row()), c.did) << c.code;
     }
 }
 
@@ -219,16 +168,13 @@ TEST_F(Rows, OutputLengthLimit) {
     ColumnMap m(&FakeExit, u"switch=\"FR,debug=y", {{u"NID"}}, {{u"NID", 1, 255}});
     m.set(u"NID", u"V");
     g_fake.out = std::u16string(4095, u'7');
-    auto r = m.row();
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_EQ(r.put.size(), 4095u);
+    EXPECT_EQ(m.row().put.size(), 4095u);
     g_fake.out = std::u16string(4000, u'7');
     g_fake.outLength = 4096;
-    EXPECT_EQ(m.row().rc, 1);
+    EXPECT_EQ(Did(m, m.row()), "rc 1");
     m.end();
     EXPECT_EQ(log.tagged()[0], "NID ERROR 0x105: Length 4096 of Destination Data exceeds the max "
                                "size 4096: skipping the row");
-    EXPECT_EQ(Counters(m.workArea()), Counts{});
 }
 
 // The routine's output in the destination's form: the value written (rc 0), the row
@@ -237,16 +183,11 @@ TEST_F(Rows, Conversions) {
     float f = 12.9f;
     uint32_t floatBits;
     std::memcpy(&floatBits, &f, 4);
-    const std::string invalidDest = "Invalid Dest DataType.                             Expected ";
-    const std::string invalidOut = "NID ERROR 0x106: Invalid Out DataType. Expected ";
+    const std::string badDest = "Invalid Dest DataType.                             Expected ";
+    const std::string badOut = "NID ERROR 0x106: Invalid Out DataType. Expected 1:skipping row";
     const std::string unsupported = "NID ERROR 0x8: Unsupported Dest Column Data Type";
-    const struct {
-        int16_t destType;
-        int32_t outKind;
-        uint64_t raw;
-        int16_t rc;
-        std::string text;
-    } cases[] = {
+    struct { int16_t destType; int32_t outKind; uint64_t raw; int16_t rc; std::string text; }
+    cases[] = {
         {1, KIND_STRING, 0, 0, "MASKED"},
         {37, KIND_STRING, 0, 0, "MASKED"},
         {34, KIND_STRING, 0, 0, "MASKED"},
@@ -257,13 +198,12 @@ TEST_F(Rows, Conversions) {
         {15, KIND_INT32, 0, 0, ""},
         {15, KIND_FLOAT, floatBits, 0, "12"},
         {18, KIND_INT32, 12345, 0, "\xe3\x90\x92\x5c"}, // bytes 12 34 5C as 16-bit characters
-        {1, KIND_NONE, 0, 1, invalidOut + "1:skipping row"},
-        {1, 9, 0, 1, invalidOut + "1:skipping row"},
-        {10, KIND_STRING, 0, 1, invalidDest + "10, passed 5, skipping"},
-        {18, KIND_STRING, 0, 1, invalidDest + "18, passed 5, skipping"},
+        {1, KIND_NONE, 0, 1, badOut},
+        {1, 9, 0, 1, badOut},
+        {10, KIND_STRING, 0, 1, badDest + "10, passed 5, skipping"},
+        {18, KIND_STRING, 0, 1, badDest + "18, passed 5, skipping"},
         {0, KIND_STRING, 0, 2, unsupported},
-        {5, KIND_STRING, 0, 2, unsupported},
-    };
+        {5, KIND_STRING, 0, 2, unsupported}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.destType << " " << c.outKind);
         g_fake = FakeConfig{};
@@ -287,7 +227,6 @@ TEST_F(Rows, CallTypeOtherThan99IsARow) {
     m.set(u"NID", u"V");
     for (uint32_t t : {0u, 1u, 2u, 98u, 100u, 0xFFFFFFFFu}) EXPECT_EQ(m.row(t).rc, 0);
     EXPECT_EQ(g_fake.maskCalls, 6);
-    m.end();
 }
 
 } // namespace

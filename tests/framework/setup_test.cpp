@@ -25,13 +25,11 @@ TEST_F(SetUpTest, OnlySwitchMasksFromTheDestinationsNamesake) {
 }
 
 // A failed set-up returns 2 with the first 50 characters of its message in MsgText (no
-// terminator at 50), writes nothing and leaves the counters that follow MsgText alone.
+// terminator at 50), writes nothing, leaves the counters after MsgText alone, and so does
+// every later row.
 TEST_F(SetUpTest, FailuresGiveTheirMessage) {
     const std::u16string q522(522, u'Q'), q523(523, u'Q');
-    const struct {
-        std::u16string operands;
-        std::string message;
-    } cases[] = {
+    struct { std::u16string operands; std::string message; } cases[] = {
         {u"method=mask,format=(FR=15X)", "NID ERROR 0x1: Operand switch not provided"},
         {u"sw=\"FR,method=mask", "NID ERROR 0x1: Operand switch not provided"},
         {u"", "NID ERROR 0x5: No Operands found."},
@@ -52,11 +50,11 @@ TEST_F(SetUpTest, FailuresGiveTheirMessage) {
         SCOPED_TRACE(c.message);
         g_fake = FakeConfig{};
         ColumnMap m(&FakeExit, c.operands, {{u"NID"}, {q523}}, {{u"NID"}});
-        auto r = m.row();
-        EXPECT_EQ(r.rc, 2);
-        EXPECT_EQ(r.puts, 0);
-        EXPECT_EQ(Msg(r), c.message.substr(0, 50));
-        EXPECT_EQ(Counters(m.workArea()), Counts{});
+        m.set(u"NID", u"V");
+        auto first = m.row(), second = m.row(); // the second processes nothing either
+        EXPECT_EQ(Did(m, first), "rc 2 msg " + c.message.substr(0, 50));
+        EXPECT_EQ(Did(m, second), Did(m, first));
+        EXPECT_TRUE(second.gets.empty());
         EXPECT_EQ(g_fake.maskCalls, 0);
         EXPECT_EQ(m.end(), 0);
     }
@@ -65,27 +63,16 @@ TEST_F(SetUpTest, FailuresGiveTheirMessage) {
 
 // The mode bits the routines see follow the debug, status, validate and method operands.
 TEST_F(SetUpTest, ModeBitsFollowTheOperands) {
-    const struct {
-        const char16_t* operands;
-        int flags;
-    } cases[] = {
-        {u"switch=\"FR,debug=yes", MODE_MASK | MODE_DEBUG},
-        {u"switch=\"FR,debug=Y", MODE_MASK | MODE_DEBUG},
-        {u"switch=\"FR,dbg=y", MODE_MASK | MODE_DEBUG},
-        {u"switch=\"FR,debug=N", MODE_MASK},
-        {u"switch=\"FR,debug=1", MODE_MASK},
-        {u"switch=\"FR,debug=", MODE_MASK},
-        {u"switch=\"FR,debug=(y=1)", MODE_MASK},
-        {u"switch=\"FR,status=Yes,validate=y", MODE_MASK | MODE_STATUS | MODE_VALIDATE},
-        {u"switch=\"FR,method=maskx", MODE_MASK},
-        {u"switch=\"FR,method=MASK", MODE_MASK},
-        {u"switch=\"FR,method=(a=1)", MODE_MASK},
-        {u"switch=\"FR,method=", MODE_MASK},
-        {u"switch=\"FR,method=Randomly", MODE_RANDOM},
-        {u"switch=\"FR,mtd=random,validate=no", MODE_RANDOM},
-    };
+    const int mask = MODE_MASK, debug = MODE_MASK | MODE_DEBUG;
+    struct { const char16_t* operands; int flags; } cases[] = {
+        {u"debug=yes", debug},  {u"debug=Y", debug},     {u"dbg=y", debug},
+        {u"debug=N", mask},     {u"debug=1", mask},      {u"debug=", mask},
+        {u"debug=(y=1)", mask}, {u"method=maskx", mask}, {u"method=MASK", mask},
+        {u"method=(a=1)", mask}, {u"method=", mask},     {u"method=Randomly", MODE_RANDOM},
+        {u"status=Yes,validate=y", MODE_MASK | MODE_STATUS | MODE_VALIDATE},
+        {u"mtd=random,validate=no", MODE_RANDOM}};
     for (const auto& c : cases) {
-        auto r = RunOne(c.operands);
+        auto r = RunOne(u"switch=\"FR," + std::u16string(c.operands));
         EXPECT_EQ(r.rc, 0) << Msg(r);
         EXPECT_EQ(g_fake.seenFlags & ~int(MODE_SETUP_DONE), c.flags) << Utf16ToUtf8(c.operands);
     }
@@ -149,20 +136,6 @@ TEST_F(SetUpTest, FailedSetUpIsLoggedWithStatusAndReportedAtTheEnd) {
     EXPECT_EQ(log.tagged(), (Strings{"NID ERROR 0x2: Incompatible operands validate & random "
                                      "provided",
                                      "No row errors detected processing column NID"}));
-}
-
-TEST_F(SetUpTest, RowAfterFailedSetUpProcessesNothing) {
-    ColumnMap m(&FakeExit, u"switch=\"ES,method=rand", {{u"NID"}}, {{u"NID"}});
-    m.set(u"NID", u"1234567L");
-    auto first = m.row();
-    auto second = m.row();
-    EXPECT_EQ(first.rc, 2);
-    EXPECT_EQ(second.rc, 2);
-    EXPECT_EQ(second.msgText, first.msgText);
-    EXPECT_EQ(second.puts, 0);
-    EXPECT_TRUE(second.gets.empty());
-    EXPECT_EQ(g_fake.maskCalls, 0);
-    EXPECT_EQ(m.end(), 0);
 }
 
 // Fails the n-th allocation from now on.

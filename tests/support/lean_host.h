@@ -1,12 +1,8 @@
 /*
-** lean_host.h - a minimal in-process host for property tests and benchmarks.
-**
-** A LeanHost owns the packed records of one destination column ("NID") with up to two
-** source columns ("NID" and the switch column "CTRY") and a work area.  Its callbacks copy
-** prepared values and what is put into fixed buffers: a row costs the exit's own work and
-** a copy, and allocates nothing on the host's side either.  The countries, their format
-** values and valid numbers of any country (drawn through the exit with method=random) are
-** here too, so that every property or benchmark covers each country that initialises.
+** lean_host.h - a minimal in-process host for property tests and benchmarks: one column
+** "NID" from a source "NID" (and a switch column "CTRY"), callbacks that copy into fixed
+** buffers (a row costs the exit's work and a copy, and allocates nothing), and the
+** countries with their formats and valid numbers (drawn through the exit).
 */
 #ifndef ZT0NID_TESTS_LEAN_HOST_H
 #define ZT0NID_TESTS_LEAN_HOST_H
@@ -29,24 +25,25 @@ struct ColList2 {
 };
 #pragma pack(pop)
 
+/* Source and destination, both "NID" unless names are given (kept alive by the
+** caller); "CTRY" follows the source when withSwitchColumn is set. */
+struct Columns {
+    int16_t srcType = 1;
+    int32_t srcLength = 20;
+    int16_t destType = 1;
+    int32_t destLength = 20;
+    bool srcNullable = false;
+    bool destNullable = false;
+    bool withSwitchColumn = false;
+    const char16_t* srcName = nullptr;
+    const char16_t* destName = nullptr;
+};
+
 class LeanHost {
 public:
-    /* Source and destination, both "NID" unless names are given (kept alive by the
-    ** caller); "CTRY" follows the source when withSwitchColumn is set. */
-    struct Columns {
-        int16_t srcType = 1;
-        int32_t srcLength = 20;
-        int16_t destType = 1;
-        int32_t destLength = 20;
-        bool srcNullable = false;
-        bool destNullable = false;
-        bool withSwitchColumn = false;
-        const char16_t* srcName = nullptr;
-        const char16_t* destName = nullptr;
-    };
-
-    explicit LeanHost(std::u16string operands) : LeanHost(std::move(operands), Columns{}) {}
-    LeanHost(std::u16string operands, const Columns& cols) : operands_(std::move(operands)) {
+    using Columns = leanhost::Columns;
+    explicit LeanHost(std::u16string operands, const Columns& cols = Columns{})
+        : operands_(std::move(operands)) {
         std::memset(&ip_, 0, sizeof ip_);
         ip_.pGetColValue = &Get;
         ip_.pPutColValue = &Put;
@@ -117,7 +114,7 @@ private:
         d.ColId = id;
         d.DataType = type;
         d.Length = length;
-        d.Nullable = nullable ? 1 : 0;
+        d.Nullable = nullable;
     }
 
     /* GetColValue: the NID value of the row (cycling), or the switch column. */
