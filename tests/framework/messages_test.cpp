@@ -1,8 +1,6 @@
 // The 16-bit formatter: every conversion our messages use, and cutting to the buffer.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "exit/log/log.h"
 #include "host/emul/utf.h"
 
@@ -32,9 +30,7 @@ TEST(FormatMsg, Conversions) {
     EXPECT_EQ(Fmt(u"100%% %s", static_cast<const char16_t*>(nullptr)), "100% (null)");
     EXPECT_EQ(Fmt(u"Col %s \u00cf\u20ac", u"N\u00cfR"), "Col N\u00cfR \u00cf\u20ac");
     EXPECT_EQ(Fmt(u"Department (\"%d\")is not", 0), "Department (\"0\")is not");
-}
-
-TEST(FormatMsg, MissingArgumentsAndOddSpecsAreHarmless) {
+    // missing arguments and odd conversions are harmless
     EXPECT_EQ(Fmt(u"%d %s|"), "0 |");
     EXPECT_EQ(Fmt(u"%q%"), "%q");
     EXPECT_EQ(Fmt(u"%s", 5), "");
@@ -49,7 +45,6 @@ TEST(FormatMsg, CutsToTheBuffer) {
     EXPECT_EQ(n, MSG_BUF_CHARS - 1);
     EXPECT_EQ(buf[MSG_BUF_CHARS - 1], 0);
     EXPECT_EQ(buf[MSG_BUF_CHARS], u'#'); // nothing written past the buffer
-
     char16_t small[8];
     EXPECT_EQ(FormatMsgN(small, 8, u"%07d-%c", 1234567, u'L'), 7);
     EXPECT_EQ(std::u16string(small), u"1234567");
