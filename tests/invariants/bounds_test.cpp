@@ -1,0 +1,226 @@
+/*
+** bounds_test.cpp - a row allocates nothing, and messages stay inside their buffers.
+**
+** Allocations are counted around row calls (never around a column's first call, whose
+** set-up allocates): the exit's allocation hook (the exit allocates through nothing else)
+** and malloc, calloc and realloc where a program can see them (glibc: the definitions below
+** stand in for the C library's; AddressSanitizer: its hooks).
+*/
+#include <gtest/gtest.h>
+
+#include "exit/memory.h"
+#include "support/lean_host.h"
+#include "support/log_file.h"
+
+static bool g_counting = false;
+static long g_allocs = 0, g_mallocs = 0; /* the exit's; the C library's */
+
+#if defined(__SANITIZE_ADDRESS__)
+#define ZT_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZT_ASAN 1
+#endif
+#endif
+
+#if defined(ZT_ASAN)
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*));
+static void OnMalloc(const volatile void*, size_t) { g_mallocs += g_counting; }
+static void OnFree(const volatile void*) {}
+static const bool kMallocSeen = __sanitizer_install_malloc_and_free_hooks(&OnMalloc, &OnFree);
+#elif defined(__GLIBC__)
+static void* Note(void* p) {
+    g_mallocs += g_counting;
+    return p;
+}
+extern "C" {
+void* __libc_malloc(size_t);
+void* __libc_calloc(size_t, size_t);
+void* __libc_realloc(void*, size_t);
+void __libc_free(void*);
+void* malloc(size_t n) noexcept { return Note(__libc_malloc(n)); }
+void* calloc(size_t n, size_t size) noexcept { return Note(__libc_calloc(n, size)); }
+void* realloc(void* p, size_t n) noexcept { return Note(__libc_realloc(p, n)); }
+void free(void* p) noexcept { __libc_free(p); }
+}
+static const bool kMallocSeen = true;
+#else
+static const bool kMallocSeen = false;
+#endif
+
+namespace {
+
+using leanhost::Country;
+using leanhost::LeanHost;
+
+std::string Narrow(const std::u16string& s) { return std::string(s.begin(), s.end()); }
+
+bool CountExitAlloc(size_t) {
+    g_allocs += g_counting;
+    return true;
+}
+
+/* Runs rows, counting allocations. */
+void CountRows(LeanHost& h, size_t rows) {
+    ZtSetAllocHook(&CountExitAlloc);
+    g_counting = true;
+    for (size_t i = 0; i < rows; ++i) h.row();
+    g_counting = false;
+    ZtSetAllocHook(nullptr);
+}
+
+/* Valid numbers in the default and a separated layout, then values that fail. */
+std::vector<std::u16string> Inputs(const Country& c, const std::u16string& separated) {
+    std::vector<std::u16string> v = leanhost::DrawValid(c, 20);
+    for (const std::u16string& s : leanhost::DrawValid(c, 20, separated)) v.push_back(s);
+    std::u16string broken = v[0];
+    broken.back() = broken.back() == u'0' ? u'1' : u'0';
+    v.insert(v.end(), {u"", u"   ", u"?", broken, std::u16string(255, u'9'), u"\xD800\xDFFF\xFFFF"});
+    return v;
+}
+
+/* Every country that initialises, with each method, formats, valid and invalid values,
+** NULLs and a switch column. */
+TEST(RowAllocations, NoRowAllocatesInAnyCountryMethodOrFormat) {
+    int covered = 0;
+    for (const Country& c : leanhost::Countries()) {
+        if (!leanhost::CountryAvailable(c)) continue;
+        ++covered;
+        std::vector<std::u16string> formats = leanhost::CountryFormats(c);
+        std::vector<std::u16string> inputs = Inputs(c, formats.back());
+        const std::u16string configs[] = {
+            leanhost::Operands(c, u"mask"),
+            leanhost::Operands(c, u"mask", u"", u"validate=y"),
+            leanhost::Operands(c, u"mask", formats.front()),
+            leanhost::Operands(c, u"mask", formats.back()),
+            leanhost::Operands(c, u"random"),
+            leanhost::Operands(c, u"random", formats.back()),
+            u"switch=CTRY,method=mask",
+            leanhost::Operands(c, u"mask", u"", u"debug=y,status=y")};
+        for (const std::u16string& ops : configs) {
+            LeanHost::Columns cols{1, 255, 1, 20, true};
+            cols.withSwitchColumn = ops[7] == u'C';
+            LeanHost h(ops, cols);
+            h.setSwitch(c.code);
+            h.setValues(inputs);
+            h.row(); /* set-up */
+            g_allocs = g_mallocs = 0;
+            CountRows(h, 3 * inputs.size());
+            h.setNull();
+            CountRows(h, 10);
+            h.end();
+            bool logs = ops.find(u"debug") != ops.npos; /* opening the log file allocates */
+            EXPECT_EQ(g_allocs, 0) << Narrow(ops);
+            EXPECT_EQ(logs ? 0 : g_mallocs, 0) << Narrow(ops);
+        }
+    }
+    if (covered == 0) GTEST_SKIP() << "no country initialises";
+}
+
+/* The counters see a set-up allocate. */
+TEST(RowAllocations, CountersSeeTheSetUp) {
+    LeanHost h(u"switch=\"XX,method=random");
+    g_allocs = g_mallocs = 0;
+    CountRows(h, 1);
+    h.end();
+    EXPECT_GT(g_allocs, 0);
+    EXPECT_TRUE(!kMallocSeen || g_mallocs > 0);
+}
+
+/* ---------------------------------------------------------- message bounds */
+/* Names of 4095 characters: each logged text is the message cut to 511 characters, a
+** failed call hands the host its first 50, and the counters after MsgText and the bytes
+** after the work area stay untouched. */
+const std::u16string kLong(4095, u'N');
+const size_t kMsgChars = MSG_BUF_CHARS - 1;
+
+/* The quoted switch of a country that initialises (any serves); empty when none does. */
+std::u16string AnySwitch() {
+    for (const leanhost::Country& c : leanhost::Countries())
+        if (leanhost::CountryAvailable(c)) return u"switch=\"" + std::u16string(c.code);
+    return u"";
+}
+
+/* The counters stay as the rows left them and the bytes after the work area (the host's
+** guard) are never written. */
+void ExpectBounded(LeanHost& h, int32_t nulls) {
+    const WORKAREA& wa = h.workArea();
+    EXPECT_EQ(wa.NullInputCount, nulls);
+    EXPECT_EQ(wa.InvalidDataCount + wa.InvalidLengthCount + wa.ConversionErrorCount +
+                  wa.InvalidPartCount + wa.InvalidSeparatorCount, 0);
+    for (size_t i = sizeof(WORKAREA); i < LeanHost::kWorkBytes; ++i) EXPECT_EQ(h.workBytes()[i], 0);
+}
+
+TEST(MessageBounds, LongNamesAreCutToTheMessageBufferAndMsgText) {
+    const std::u16string sw = AnySwitch(), longSource(4200, u'S');
+    if (sw.empty()) GTEST_SKIP() << "no country initialises";
+    const std::u16string ops = sw + u",debug=y";
+    const struct {
+        std::u16string operands, srcName, destName;
+        int16_t getResult, putResult;
+        std::u16string message;
+    } cases[] = {
+        {ops + u",source=" + longSource, u"NID", u"NID", 0, 0,
+         u"NID ERROR 0x4: Col " + longSource.substr(0, 4095) + u" not in sourcecol list"},
+        {ops, u"NID", kLong, 0, 0, u"NID ERROR 0x4: Col " + kLong + u" not in sourcecol list"},
+        {ops, kLong, kLong, 3, 0, u"NID ERROR 0x9: Error Getting col: " + kLong + u" data"},
+        {ops, kLong, kLong, 0, 3, u"NID ERROR 0xa: Error Putting col " + kLong + u" data"},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(Narrow(k.message.substr(0, 30)));
+        testlog::LogFile log;
+        LeanHost::Columns cols;
+        cols.srcName = k.srcName.c_str();
+        cols.destName = k.destName.c_str();
+        cols.srcNullable = true;
+        cols.destNullable = k.putResult != 0; /* a NULL is then written, and the put fails */
+        LeanHost h(k.operands, cols);
+        int32_t nulls = k.getResult != 0;     /* a NULL row skipped and counted first */
+        h.setNull();
+        if (nulls) {
+            EXPECT_EQ(h.row(), EXIT_SKIPPED);
+        }
+        h.setGetResult(k.getResult);
+        h.setPutResult(k.putResult);
+        EXPECT_EQ(h.row(), EXIT_ERROR);
+        EXPECT_EQ(Narrow(h.msgText()), Narrow(k.message.substr(0, 50)));
+        ExpectBounded(h, nulls);
+        h.end();
+        bool found = false;
+        for (const std::string& t : log.tagged()) {
+            EXPECT_LE(t.size(), kMsgChars);
+            found = found || t == Narrow(k.message.substr(0, kMsgChars));
+        }
+        EXPECT_TRUE(found);
+    }
+    LeanHost h(u"   "); /* a short message reaches MsgText whole and terminated */
+    EXPECT_EQ(h.row(), EXIT_ERROR);
+    EXPECT_EQ(Narrow(h.msgText()), "NID ERROR 0x5: No Operands found.");
+    ExpectBounded(h, 0);
+    h.end();
+}
+
+/* The end report names the destination column: cut like every message. */
+TEST(MessageBounds, EndReportWithALongDestinationName) {
+    const std::u16string sw = AnySwitch();
+    if (sw.empty()) GTEST_SKIP() << "no country initialises";
+    for (bool withErrors : {false, true}) {
+        testlog::LogFile log;
+        LeanHost::Columns cols;
+        cols.srcName = cols.destName = kLong.c_str();
+        cols.srcNullable = true;
+        cols.destNullable = !withErrors; /* a NULL row is written, or skipped and counted */
+        LeanHost h(sw + u",status=y", cols);
+        h.setNull();
+        EXPECT_EQ(h.row(), withErrors ? EXIT_SKIPPED : EXIT_DONE);
+        h.end();
+        std::u16string head = withErrors ? u"Non-zero error counts for column "
+                                         : u"No row errors detected processing column ";
+        std::vector<std::string> want = {Narrow((head + kLong).substr(0, kMsgChars))};
+        if (withErrors) want.push_back("Null Input:           1");
+        EXPECT_EQ(log.tagged(), want);
+    }
+}
+
+} // namespace
