@@ -12,9 +12,7 @@ using SetUpTest = Fake;
 TEST_F(SetUpTest, OnlySwitchMasksFromTheDestinationsNamesake) {
     ColumnMap m(&FakeExit, u"switch=\"ES", {{u"OTHER"}, {u"nid"}}, {{u"NID"}});
     m.set(u"nid", u"1234567L");
-    auto r = m.row();
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_EQ(r.put, u"MASKED");
+    EXPECT_EQ(Did(m, m.row()), "rc 0 put MASKED");
     EXPECT_EQ(g_fake.seenFlags, int(MODE_MASK) | int(MODE_SETUP_DONE));
     EXPECT_EQ(g_fake.seenIn, u"1234567L");
     EXPECT_EQ(g_fake.seenCountry, COUNTRY_ES);
@@ -29,7 +27,7 @@ TEST_F(SetUpTest, OnlySwitchMasksFromTheDestinationsNamesake) {
 // every later row.
 TEST_F(SetUpTest, FailuresGiveTheirMessage) {
     const std::u16string q522(522, u'Q'), q523(523, u'Q');
-    struct { std::u16string operands; std::string message; } cases[] = {
+    struct { std::u16string operands; std::string message; int destIndex = 0; } cases[] = {
         {u"method=mask,format=(FR=15X)", "NID ERROR 0x1: Operand switch not provided"},
         {u"sw=\"FR,method=mask", "NID ERROR 0x1: Operand switch not provided"},
         {u"", "NID ERROR 0x5: No Operands found."},
@@ -45,11 +43,11 @@ TEST_F(SetUpTest, FailuresGiveTheirMessage) {
         {u"switch=\"ES,source=\"NID", "NID ERROR 0x4: Col \"NID not in sourcecol list"},
         // a quoted name longer than the model holds is not found
         {u"switch=\"ES,source=\"" + q523 + u"\"", "NID ERROR 0x4: Col \"" + Utf16ToUtf8(q523)},
-    };
+        {u"switch=\"FR", "NID ERROR 0xff: INTERNAL ERROR", 3}}; // destination index out of range
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
         g_fake = FakeConfig{};
-        ColumnMap m(&FakeExit, c.operands, {{u"NID"}, {q523}}, {{u"NID"}});
+        ColumnMap m(&FakeExit, c.operands, {{u"NID"}, {q523}}, {{u"NID"}}, c.destIndex);
         m.set(u"NID", u"V");
         auto first = m.row(), second = m.row(); // the second processes nothing either
         EXPECT_EQ(Did(m, first), "rc 2 msg " + c.message.substr(0, 50));
@@ -78,39 +76,42 @@ TEST_F(SetUpTest, ModeBitsFollowTheOperands) {
     }
 }
 
-TEST_F(SetUpTest, RandomReadsNoSourceColumn) {
-    ColumnMap m(&FakeExit, u"switch=\"ES,method=random,source=NOPE", {}, {{u"NID"}});
-    auto r = m.row();
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_TRUE(r.gets.empty());
-    EXPECT_TRUE(g_fake.seenNoSource);
-    EXPECT_EQ(m.end(), 0);
-}
-
-TEST_F(SetUpTest, QuotedSourceAndCaseInsensitiveNames) {
-    for (const char16_t* ops :
-         {u"switch=\"ES,source=\"IN\"", u"switch=\"ES,source=in", u"switch=\"ES,source= ( In )"}) {
-        ColumnMap m(&FakeExit, ops, {{u"NID"}, {u"In"}}, {{u"NID"}});
+// The source operand names the column (quoted or not, any case, in parentheses); the
+// random method reads none, even a named one that does not exist.
+TEST_F(SetUpTest, SourceOperandNamesTheColumn) {
+    for (const char16_t* ops : {u"source=\"IN\"", u"source=in", u"source= ( In )",
+                                u"method=random,source=NOPE"}) {
+        g_fake = FakeConfig{};
+        ColumnMap m(&FakeExit, u"switch=\"ES," + std::u16string(ops), {{u"NID"}, {u"In"}}, {{u"NID"}});
         m.set(u"In", u"FROM-IN");
         auto r = m.row();
-        EXPECT_EQ(r.rc, 0) << Msg(r);
-        EXPECT_EQ(g_fake.seenIn, u"FROM-IN");
-        EXPECT_EQ(m.end(), 0);
+        bool random = ops[0] == u'm';
+        EXPECT_EQ(Did(m, r), "rc 0 put MASKED") << Utf16ToUtf8(ops);
+        EXPECT_EQ(g_fake.seenIn, random ? u"" : u"FROM-IN");
+        EXPECT_EQ(r.gets.size(), random ? 0u : 1u);
+        EXPECT_EQ(g_fake.seenNoSource, random);
     }
 }
 
-TEST_F(SetUpTest, CountryInitFailuresAreLoggedOnlyWithDebugOrStatus) {
-    for (int32_t& rc : g_fake.initRc) rc = 8;
-    auto quiet = RunOne(u"switch=\"FR");
-    EXPECT_EQ(Msg(quiet), std::string("NID ERROR 0xb: No Countries initialized for Masking", 50));
-    EXPECT_EQ(log.tagged(), Strings{});
-    EXPECT_EQ(RunOne(u"switch=\"FR,debug=y").rc, 2);
-    EXPECT_EQ(log.tagged(), (Strings{"NID ERROR 0x8: InitCountryFR Failed",
-                                     "NID ERROR 0x8: InitCountryUK Failed",
-                                     "NID ERROR 0x8: InitCountryES Failed",
-                                     "NID ERROR 0x8: InitCountryIT Failed",
-                                     "NID ERROR 0xb: No Countries initialized for Masking",
-                                     "No row errors detected processing column NID"}));
+// Set-up failures are logged only with debug or status, and the end call then reports.
+TEST_F(SetUpTest, SetUpFailuresAreLoggedWithDebugOrStatus) {
+    const std::string none = "No row errors detected processing column NID";
+    const std::string countries = "NID ERROR 0xb: No Countries initialized for Masking";
+    const std::string init = "NID ERROR 0x8: InitCountry";
+    const std::string random = "NID ERROR 0x2: Incompatible operands validate & random provided";
+    struct { int32_t initRc; const char16_t* ops; std::string msg; Strings logged; } cases[] = {
+        {8, u"switch=\"FR", countries, {}},
+        {8, u"switch=\"FR,debug=y", countries,
+         {init + "FR Failed", init + "UK Failed", init + "ES Failed", init + "IT Failed", countries, none}},
+        {0, u"switch=\"FR,status=y,method=random,validate=yes", random, {random, none}}};
+    for (const auto& c : cases) {
+        testlog::LogFile caseLog;
+        for (int32_t& rc : g_fake.initRc) rc = c.initRc;
+        auto r = RunOne(c.ops);
+        EXPECT_EQ(r.rc, 2);
+        EXPECT_EQ(Msg(r), c.msg.substr(0, 50));
+        EXPECT_EQ(caseLog.tagged(), c.logged);
+    }
 }
 
 TEST_F(SetUpTest, OnlyInitialisedCountriesAreMasked) {
@@ -128,13 +129,6 @@ TEST_F(SetUpTest, OnlyInitialisedCountriesAreMasked) {
     EXPECT_EQ(log.tagged(), (Strings{"NID ERROR 0x101: InitCountryFR Failed",
                                      "NID ERROR 0x101: InitCountryUK Failed",
                                      "NID ERROR 0x101: InitCountryES Failed",
-                                     "No row errors detected processing column NID"}));
-}
-
-TEST_F(SetUpTest, FailedSetUpIsLoggedWithStatusAndReportedAtTheEnd) {
-    EXPECT_EQ(RunOne(u"switch=\"FR,status=y,method=random,validate=yes").rc, 2);
-    EXPECT_EQ(log.tagged(), (Strings{"NID ERROR 0x2: Incompatible operands validate & random "
-                                     "provided",
                                      "No row errors detected processing column NID"}));
 }
 
@@ -165,27 +159,15 @@ TEST_F(SetUpTest, EachAllocationFailureHasItsMessage) {
     EXPECT_EQ(log.tagged(), Strings{}); // no mode bits existed yet
 }
 
-TEST_F(SetUpTest, DestinationIndexOutOfRangeIsAnInternalError) {
-    ColumnMap m(&FakeExit, u"switch=\"FR", {{u"NID"}}, {{u"NID"}}, 3);
-    auto r = m.row();
-    EXPECT_EQ(r.rc, 2);
-    EXPECT_EQ(Msg(r), "NID ERROR 0xff: INTERNAL ERROR");
-    EXPECT_EQ(m.end(), 0);
-}
-
-TEST_F(SetUpTest, EndCallWithoutRowsOnlyTouchesTheLog) {
+// An end call without rows only creates the log file; an end call releases everything (a
+// second finds nothing) and keeps the counters until the next row sets the column up again.
+TEST_F(SetUpTest, EndCallsAndASecondRunInTheSameWorkArea) {
     ColumnMap m(&FakeExit, u"switch=\"FR,debug=y", {{u"NID"}}, {{u"NID"}});
     EXPECT_FALSE(log.exists());
     EXPECT_EQ(m.end(), 0);
     EXPECT_TRUE(log.exists());
     EXPECT_TRUE(log.lines().empty()); // at most the platform's byte order mark
     EXPECT_EQ(m.workArea().CountriesInit, 0);
-}
-
-// The end call releases everything (a second finds nothing) and keeps the counters until
-// the next row sets the column up again.
-TEST_F(SetUpTest, SecondRunInTheSameWorkAreaStartsAfresh) {
-    ColumnMap m(&FakeExit, u"switch=\"FR,debug=y", {{u"NID"}}, {{u"NID"}});
     m.set(u"NID", u"V");
     g_fake.maskRc = RC_INVALID_LENGTH;
     m.row();

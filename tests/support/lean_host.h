@@ -81,9 +81,6 @@ public:
     }
     /* false: PutColValue only measures the value, as the least a host does (benchmarks). */
     void keepPuts(bool keep) { keepPuts_ = keep; }
-    /* What GetColValue (for the NID column) and PutColValue return; 0 = success. */
-    void setGetResult(int16_t rc) { getResult_ = rc; }
-    void setPutResult(int16_t rc) { putResult_ = rc; }
 
     int16_t row() { return call(1); }
     int16_t end() { return call(CALLTYPE_END); }
@@ -91,15 +88,6 @@ public:
     /* What the last row put (empty for NULL). */
     std::u16string putString() const { return putNull_ ? u"" : std::u16string(put_, putLength_); }
     WORKAREA& workArea() { return *reinterpret_cast<WORKAREA*>(work_); }
-    /* MsgText up to its terminator (at most 50 characters). */
-    std::u16string msgText() {
-        const char16_t* m = workArea().MsgText;
-        size_t n = 0;
-        while (n < 50 && m[n]) ++n;
-        return std::u16string(m, n);
-    }
-    uint8_t* workBytes() { return work_; }
-    static constexpr size_t kWorkBytes = 256; /* the work area and a guard after it */
 
 private:
     int16_t call(uint32_t type) {
@@ -123,7 +111,6 @@ private:
         LeanHost* h = active_;
         if (!h || h->values_.empty()) return 1;
         bool nid = colId != 2;
-        if (nid && h->getResult_ != 0) return h->getResult_;
         const std::u16string* v = &h->values_[h->next_];
         size_t len = nid ? v->size() : std::char_traits<char16_t>::length(h->ctry_);
         const char16_t* s = nid ? v->data() : h->ctry_;
@@ -147,19 +134,18 @@ private:
             while (n < VALUE_BUF_CHARS - 1 && s[n]) ++n;
         h->putLength_ = h->keepPuts_ ? n : 0;
         if (h->keepPuts_) std::memcpy(h->put_, s, n * 2);
-        return h->putResult_;
+        return 0;
     }
 
     static inline LeanHost* active_ = nullptr;
     std::u16string operands_;
     INPUTPARMS ip_;
     ColList2 src_{}, dst_{};
-    alignas(8) uint8_t work_[kWorkBytes] = {};
+    alignas(8) uint8_t work_[sizeof(WORKAREA)] = {};
     char16_t ctry_[4] = {0, 0, 0, 0};
     std::vector<std::u16string> values_;
     size_t next_ = 0;
     bool null_ = false, keepPuts_ = true, putNull_ = false;
-    int16_t getResult_ = 0, putResult_ = 0;
     char16_t put_[VALUE_BUF_CHARS] = {};
     size_t putLength_ = 0;
 };
