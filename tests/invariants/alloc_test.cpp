@@ -98,7 +98,7 @@ TEST(RowAllocations, NoRowAllocatesInAnyCountryMethodOrFormat) {
             u"switch=CTRY,method=mask",
             leanhost::Operands(c, u"mask", u"", u"debug=y,status=y")};
         for (const std::u16string& ops : configs) {
-            LeanHost::Columns cols{1, 255, 1, 20, true};
+            LeanHost::Columns cols{255, 1, 20, true};
             cols.withSwitchColumn = ops[7] == u'C';
             LeanHost h(ops, cols);
             h.setSwitch(c.code);

@@ -66,8 +66,8 @@ std::vector<Masked> MaskAll(const Country& c, const std::vector<std::u16string>&
     for (const std::u16string& f : Formats(c)) {
         for (int32_t destLength : {c.minLength, 255}) {
             for (const char16_t* extra : {u"", u"validate=y"}) {
-                LeanHost::Columns cols{1, 255, 1, destLength};
-                if (other) cols = {1, 255, 30, destLength, false, false, true, u"SRC", u"Masked"};
+                LeanHost::Columns cols{255, 1, destLength};
+                if (other) cols = {255, 30, destLength, false, false, true, u"SRC", u"Masked"};
                 std::u16string ops = leanhost::Operands(c, u"mask", f, extra);
                 if (other) ops.replace(0, 10, u"switch=CTRY,source=src");
                 LeanHost h(ops, cols);
@@ -93,7 +93,7 @@ std::vector<std::string> Lines(const std::vector<Masked>& masked) {
 
 TEST(Outputs, ValidAndTheSameInEveryRunColumnAndProcess) {
     std::vector<std::string> here;
-    LeanHost::Columns wide{1, 255, 1, 255};
+    LeanHost::Columns wide{255, 1, 255};
     for (const Country& c : leanhost::Countries()) {
         if (!leanhost::CountryAvailable(c)) continue;
         LeanHost validator(leanhost::Operands(c, u"mask", u"", u"validate=y"), wide);

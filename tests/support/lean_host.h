@@ -25,24 +25,21 @@ struct ColList2 {
 };
 #pragma pack(pop)
 
-/* Source and destination, both "NID" unless names are given (kept alive by the
-** caller); "CTRY" follows the source when withSwitchColumn is set. */
+/* Source and destination, both "NID" unless names are given (kept alive by the caller);
+** the switch column "CTRY" follows the source when withSwitchColumn is set. */
 struct Columns {
-    int16_t srcType = 1;
     int32_t srcLength = 20;
     int16_t destType = 1;
     int32_t destLength = 20;
-    bool srcNullable = false;
-    bool destNullable = false;
-    bool withSwitchColumn = false;
-    const char16_t* srcName = nullptr;
-    const char16_t* destName = nullptr;
+    bool srcNullable = false, destNullable = false, withSwitchColumn = false;
+    const char16_t* srcName = u"NID";
+    const char16_t* destName = u"NID";
 };
 
 class LeanHost {
 public:
     using Columns = leanhost::Columns;
-    explicit LeanHost(std::u16string operands, const Columns& cols = Columns{})
+    explicit LeanHost(std::u16string operands, const Columns& c = Columns{})
         : operands_(std::move(operands)) {
         std::memset(&ip_, 0, sizeof ip_);
         ip_.pGetColValue = &Get;
@@ -50,13 +47,11 @@ public:
         ip_.pWorkArea = work_;
         ip_.NumParms = 1;
         ip_.pParm[0] = operands_.data();
-        src_.NumCols = cols.withSwitchColumn ? 2 : 1;
-        Describe(src_.Col[0], cols.srcName ? cols.srcName : u"NID", 1, cols.srcType,
-                 cols.srcLength, cols.srcNullable);
-        Describe(src_.Col[1], u"CTRY", 2, 1, 3, false);
+        src_.NumCols = c.withSwitchColumn ? 2 : 1;
+        src_.Col[0] = Col(c.srcName, 1, 1, c.srcLength, c.srcNullable);
+        src_.Col[1] = Col(u"CTRY", 2, 1, 3, false);
         dst_.NumCols = 1;
-        Describe(dst_.Col[0], cols.destName ? cols.destName : u"NID", 1, cols.destType,
-                 cols.destLength, cols.destNullable);
+        dst_.Col[0] = Col(c.destName, 1, c.destType, c.destLength, c.destNullable);
     }
     ~LeanHost() {
         if (active_ == this) active_ = nullptr;
@@ -86,54 +81,46 @@ public:
     int16_t end() { return call(CALLTYPE_END); }
 
     /* What the last row put (empty for NULL). */
-    std::u16string putString() const { return putNull_ ? u"" : std::u16string(put_, putLength_); }
+    std::u16string putString() const { return std::u16string(put_, putLength_); }
     WORKAREA& workArea() { return *reinterpret_cast<WORKAREA*>(work_); }
 
 private:
+    static COLDESC Col(const char16_t* name, uint16_t id, int16_t type, int32_t length, bool null) {
+        return {const_cast<char16_t*>(name), id, type, length, 0, 0, null, 0, 0};
+    }
     int16_t call(uint32_t type) {
         active_ = this;
         ip_.CallType = type;
         return KLOColMapWExit(&ip_, reinterpret_cast<COLLIST*>(&src_),
                               reinterpret_cast<COLLIST*>(&dst_));
     }
-    static void Describe(COLDESC& d, const char16_t* name, uint16_t id, int16_t type,
-                         int32_t length, bool nullable) {
-        d.pColName = const_cast<char16_t*>(name);
-        d.ColId = id;
-        d.DataType = type;
-        d.Length = length;
-        d.Nullable = nullable;
-    }
 
     /* GetColValue: the NID value of the row (cycling), or the switch column. */
     static int16_t Get(uint16_t colId, uint16_t, uint16_t, uint16_t, void* buffer, int32_t bytes,
                        int16_t* nullInd) {
         LeanHost* h = active_;
-        if (!h || h->values_.empty()) return 1;
+        if (!h || h->values_.empty() || bytes < 2) return 1;
         bool nid = colId != 2;
-        const std::u16string* v = &h->values_[h->next_];
-        size_t len = nid ? v->size() : std::char_traits<char16_t>::length(h->ctry_);
-        const char16_t* s = nid ? v->data() : h->ctry_;
+        const std::u16string& v = h->values_[h->next_];
         if (nid && ++h->next_ == h->values_.size()) h->next_ = 0;
-        if (bytes < 2) return 1;
+        size_t len = nid ? v.size() : std::char_traits<char16_t>::length(h->ctry_);
         len = std::min(len, size_t(bytes) / 2 - 1);
-        std::memcpy(buffer, s, len * 2);
+        std::memcpy(buffer, nid ? v.data() : h->ctry_, len * 2);
         static_cast<char16_t*>(buffer)[len] = 0;
         *nullInd = nid && h->null_ ? NULLIND_NULL : NULLIND_VALUE;
         return 0;
     }
 
-    /* PutColValue: keeps the value (at most 4095 characters). */
+    /* PutColValue: keeps the value (at most 4095 characters), or only measures it. */
     static int16_t Put(uint16_t, uint16_t, uint16_t, void* buffer, int32_t, int16_t* nullInd) {
         LeanHost* h = active_;
         if (!h) return 1;
-        h->putNull_ = *nullInd == NULLIND_NULL;
         const char16_t* s = static_cast<const char16_t*>(buffer);
         size_t n = 0;
-        if (!h->putNull_)
+        if (*nullInd != NULLIND_NULL)
             while (n < VALUE_BUF_CHARS - 1 && s[n]) ++n;
         h->putLength_ = h->keepPuts_ ? n : 0;
-        if (h->keepPuts_) std::memcpy(h->put_, s, n * 2);
+        std::memcpy(h->put_, s, h->putLength_ * 2);
         return 0;
     }
 
@@ -145,7 +132,7 @@ private:
     char16_t ctry_[4] = {0, 0, 0, 0};
     std::vector<std::u16string> values_;
     size_t next_ = 0;
-    bool null_ = false, keepPuts_ = true, putNull_ = false;
+    bool null_ = false, keepPuts_ = true;
     char16_t put_[VALUE_BUF_CHARS] = {};
     size_t putLength_ = 0;
 };
@@ -167,7 +154,7 @@ inline const std::vector<Country>& Countries() {
     return k;
 }
 
-inline std::string Name(const Country& c) { return std::string{char(c.code[0]), char(c.code[1])}; }
+inline std::string Name(const Country& c) { return {char(c.code[0]), char(c.code[1])}; }
 
 /* Every format value a country accepts (the column map's side of its table). */
 inline std::vector<std::u16string> CountryFormats(const Country& c) {
