@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,25 +39,21 @@ extern FakeConfig g_fake;
 int16_t FakeExit(INPUTPARMS* ip, COLLIST* src, COLLIST* dst);
 
 using Strings = std::vector<std::string>;
-using Counts = std::array<int32_t, 6>;
-
-// The row counters: null, data, length, conversion, part, separator.
-inline Counts Counters(const WORKAREA& wa) {
-    return {wa.NullInputCount,       wa.InvalidDataCount, wa.InvalidLengthCount,
-            wa.ConversionErrorCount, wa.InvalidPartCount, wa.InvalidSeparatorCount};
-}
 
 inline std::string Msg(const hostemu::RowOutcome& r) { return Utf16ToUtf8(r.msgText); }
 
 // What a row call did, in one line: "rc R", "put VALUE" or "put NULL" when it wrote, the
 // non-zero counters ("part 1") and "msg TEXT" when MsgText holds a message.
 inline std::string Did(hostemu::ColumnMap& m, const hostemu::RowOutcome& r) {
-    static const char* const kNames[] = {"null", "data", "length", "conversion", "part", "separator"};
+    const WORKAREA& wa = m.workArea();
+    const std::pair<const char*, int32_t> counts[] = {
+        {"null", wa.NullInputCount},           {"data", wa.InvalidDataCount},
+        {"length", wa.InvalidLengthCount},     {"conversion", wa.ConversionErrorCount},
+        {"part", wa.InvalidPartCount},         {"separator", wa.InvalidSeparatorCount}};
     std::string s = "rc " + std::to_string(r.rc);
     if (r.puts) s += r.putNull ? " put NULL" : " put " + Utf16ToUtf8(r.put);
-    Counts n = Counters(m.workArea());
-    for (size_t i = 0; i < n.size(); ++i)
-        if (n[i]) s += " " + std::string(kNames[i]) + " " + std::to_string(n[i]);
+    for (const auto& [name, n] : counts)
+        if (n) s += " " + std::string(name) + " " + std::to_string(n);
     return r.msgText.empty() ? s : s + " msg " + Msg(r);
 }
 

@@ -10,25 +10,24 @@
 #define ZT0NID_TESTS_LOG_FILE_H
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
-
-#if !defined(_WIN32)
-#include <unistd.h>
-#endif
 
 namespace testlog {
 
 class LogFile {
 public:
 #if defined(_WIN32)
-    LogFile() { _wremove(L"C:\\ZTMSG.TXT"); }
+    LogFile() : path_("C:\\ZTMSG.TXT") { std::filesystem::remove(path_, ignored_); }
 #else
     LogFile() {
         char dir[] = "/tmp/ztnid-log-XXXXXX";
-        if (mkdtemp(dir)) dir_ = dir;
+        dir_ = mkdtemp(dir) ? dir : "/nonexistent";
+        path_ = dir_ / "ZTMSG.TXT";
         const char* old = std::getenv("ZTNID_DRIVE_C");
         old_ = old ? old : "";
         setenv("ZTNID_DRIVE_C", dir_.c_str(), 1);
@@ -36,27 +35,17 @@ public:
     ~LogFile() {
         if (!old_.empty()) setenv("ZTNID_DRIVE_C", old_.c_str(), 1);
         else unsetenv("ZTNID_DRIVE_C");
-        std::remove((dir_ + "/ZTMSG.TXT").c_str());
-        rmdir(dir_.c_str());
+        std::filesystem::remove_all(dir_, ignored_);
     }
 #endif
     LogFile(const LogFile&) = delete;
 
-    bool exists() const {
-        FILE* f = open();
-        if (f) std::fclose(f);
-        return f != nullptr;
-    }
+    bool exists() const { return std::filesystem::exists(path_, ignored_); }
 
     /* The file's bytes exactly as they are; empty when there is no file. */
     std::string raw() const {
-        std::string s;
-        FILE* f = open();
-        if (!f) return s;
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) s.append(buf, n);
-        std::fclose(f);
-        return s;
+        std::ifstream f(path_, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
     }
 
     /* The lines in UTF-8, without byte order mark and line ends (LF or CRLF). */
@@ -87,13 +76,9 @@ public:
     }
 
 private:
-#if defined(_WIN32)
-    FILE* open() const { return _wfopen(L"C:\\ZTMSG.TXT", L"rb"); }
-#else
-    FILE* open() const { return std::fopen((dir_ + "/ZTMSG.TXT").c_str(), "rb"); }
-    std::string dir_ = "/nonexistent";
-    std::string old_; /* the variable's value before, empty when unset */
-#endif
+    std::filesystem::path path_, dir_;
+    std::string old_; /* ZTNID_DRIVE_C before, empty when unset */
+    mutable std::error_code ignored_;
 };
 
 } // namespace testlog
