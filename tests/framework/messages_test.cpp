@@ -76,8 +76,9 @@ TEST_F(Fake, LongNamesAreCutToTheMessageBufferAndMsgText) {
         m.setPutResult(c.putResult);
         auto r = m.row();
         const std::string message = Utf16ToUtf8(c.message.substr(0, MSG_BUF_CHARS - 1));
-        EXPECT_EQ(Did(m, r), std::string("rc 2") + (c.putResult ? " put MASKED" : "") +
-                                 (c.src == name ? " null 1" : "") + " msg " + message.substr(0, 50));
+        std::string did = std::string("rc 2") + (c.putResult ? " put MASKED" : "") +
+                          (c.src == name ? " null 1" : "") + " msg " + message.substr(0, 50);
+        EXPECT_EQ(Did(m, r), did);
         const uint8_t* work = reinterpret_cast<const uint8_t*>(&m.workArea());
         EXPECT_EQ(std::count(work + sizeof(WORKAREA), work + 512, 0), 512 - long(sizeof(WORKAREA)));
         m.end();
@@ -87,7 +88,8 @@ TEST_F(Fake, LongNamesAreCutToTheMessageBufferAndMsgText) {
     }
     for (bool withErrors : {false, true}) { // the end report names the destination column
         testlog::LogFile caseLog;
-        hostemu::ColumnMap m(&FakeExit, u"switch=\"FR,status=y", {{name}}, {{name, 1, 20, !withErrors}});
+        hostemu::ColumnMap m(&FakeExit, u"switch=\"FR,status=y", {{name}},
+                             {{name, 1, 20, !withErrors}});
         m.setNull(name);
         m.row();
         m.end();

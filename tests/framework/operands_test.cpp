@@ -15,12 +15,12 @@ std::string Dump(const MAP* map) {
     for (int i = 0; i < map->Count; ++i) {
         const MAPENTRY& e = map->pEntries[i];
         s += i ? ";" : "";
-        if (e.KeywordId == 0)
+        if (e.KeywordId == 0) {
             s += "#0";
-        else if (e.IsList)
-            s += Utf16ToUtf8(KeywordTable[e.KeywordId - 1].LongName) + "=(" + Dump(e.Value.pList) + ")";
-        else
-            s += Utf16ToUtf8(KeywordTable[e.KeywordId - 1].LongName) + "=" + Utf16ToUtf8(e.Value.pStr);
+            continue;
+        }
+        s += Utf16ToUtf8(KeywordTable[e.KeywordId - 1].LongName) + "=";
+        s += e.IsList ? "(" + Dump(e.Value.pList) + ")" : Utf16ToUtf8(e.Value.pStr);
     }
     return s;
 }
@@ -121,12 +121,14 @@ TEST(Operands, HugeOperandStringsStayBounded) {
     MAP map{};
     EXPECT_EQ(ParseOperands(many.c_str(), &map, u',', u'='), OPS_NOMEM);
     FreeOperands(&map);
-    std::u16string deep = u"switch=" + std::u16string(20000, u'(') + u"x" + std::u16string(20000, u')');
+    std::u16string deep = u"switch=" + std::u16string(20000, u'(') + u"x";
+    deep += std::u16string(20000, u')');
     EXPECT_EQ(Parse(deep.c_str()), "switch=x");
 }
 
 TEST(Formats, CountryFormatFindsTheCountrysDescriptor) {
-    struct { const char16_t* operands; uint16_t country; int rc; const char16_t* descriptor; } cases[] = {
+    struct { const char16_t* operands; uint16_t country; int rc; const char16_t* descriptor; }
+    cases[] = {
         {u"format=(FR=5X2C8X,IT=16X)", KW_FR, 0, u"5X2C8X"},
         {u"format=(FR=5X2C8X,IT=16X)", KW_IT, 0, u"16X"},
         {u"format=(FR=5X2C8X,IT=16X)", KW_ES, OPS_ABSENT, u""},

@@ -82,7 +82,8 @@ TEST_F(SetUpTest, SourceOperandNamesTheColumn) {
     for (const char16_t* ops : {u"source=\"IN\"", u"source=in", u"source= ( In )",
                                 u"method=random,source=NOPE"}) {
         g_fake = FakeConfig{};
-        ColumnMap m(&FakeExit, u"switch=\"ES," + std::u16string(ops), {{u"NID"}, {u"In"}}, {{u"NID"}});
+        ColumnMap m(&FakeExit, u"switch=\"ES," + std::u16string(ops), {{u"NID"}, {u"In"}},
+                    {{u"NID"}});
         m.set(u"In", u"FROM-IN");
         auto r = m.row();
         bool random = ops[0] == u'm';
@@ -102,7 +103,8 @@ TEST_F(SetUpTest, SetUpFailuresAreLoggedWithDebugOrStatus) {
     struct { int32_t initRc; const char16_t* ops; std::string msg; Strings logged; } cases[] = {
         {8, u"switch=\"FR", countries, {}},
         {8, u"switch=\"FR,debug=y", countries,
-         {init + "FR Failed", init + "UK Failed", init + "ES Failed", init + "IT Failed", countries, none}},
+         {init + "FR Failed", init + "UK Failed", init + "ES Failed", init + "IT Failed", countries,
+          none}},
         {0, u"switch=\"FR,status=y,method=random,validate=yes", random, {random, none}}};
     for (const auto& c : cases) {
         testlog::LogFile caseLog;
@@ -137,13 +139,11 @@ int g_allocsLeft = -1;
 bool FailNth(size_t) { return g_allocsLeft < 0 || g_allocsLeft-- > 0; }
 
 TEST_F(SetUpTest, EachAllocationFailureHasItsMessage) {
-    const char* expected[] = {"NID ERROR 0x20: Failed to allocate memory for RBPDATA",
-                              "NID ERROR 0x20: Failed to allocate memory for WorkAreaES",
-                              "NID ERROR 0x20: Failed to allocate memory for WorkAreaFR",
-                              "NID ERROR 0x20: Failed to allocate memory for WorkAreaIT",
-                              "NID ERROR 0x20: Failed to allocate memory for WorkAreaUK",
-                              "NID ERROR 0x20: Failed to allocate memory for MAP",
-                              "NID ERROR 0x6: Failed to get the Operands"};
+    const std::string memory = "NID ERROR 0x20: Failed to allocate memory for ";
+    const std::string expected[] = {memory + "RBPDATA",    memory + "WorkAreaES",
+                                    memory + "WorkAreaFR", memory + "WorkAreaIT",
+                                    memory + "WorkAreaUK", memory + "MAP",
+                                    "NID ERROR 0x6: Failed to get the Operands"};
     for (int n = 0; n < 7; ++n) {
         ColumnMap m(&FakeExit, u"switch=\"FR,debug=y,status=y", {{u"NID"}}, {{u"NID"}});
         g_allocsLeft = n;
@@ -151,7 +151,7 @@ TEST_F(SetUpTest, EachAllocationFailureHasItsMessage) {
         auto r = m.row();
         ZtSetAllocHook(nullptr);
         EXPECT_EQ(r.rc, 2);
-        EXPECT_EQ(Msg(r), std::string(expected[n]).substr(0, 50)) << n;
+        EXPECT_EQ(Msg(r), expected[n].substr(0, 50)) << n;
         EXPECT_EQ(m.end(), 0); // releases whatever was allocated (checked by the sanitizer build)
         EXPECT_EQ(static_cast<void*>(m.workArea().pRBPDATA), nullptr);
         EXPECT_EQ(static_cast<void*>(m.workArea().pWorkAreaES), nullptr);

@@ -42,7 +42,8 @@ const T* Directory(HMODULE m, int index) {
 /* "MM/DD/YY HH:MM" of a local time. */
 std::string Stamp(const SYSTEMTIME& t) {
     char s[32];
-    std::snprintf(s, sizeof s, "%02u/%02u/%02u %02u:%02u", t.wMonth, t.wDay, t.wYear % 100u, t.wHour, t.wMinute);
+    std::snprintf(s, sizeof s, "%02u/%02u/%02u %02u:%02u", t.wMonth, t.wDay, t.wYear % 100u,
+                  t.wHour, t.wMinute);
     return s;
 }
 
@@ -64,9 +65,10 @@ TEST_F(WindowsHost, DllExportsOnlyTheEntryAndImportsOnlySystemDlls) {
     HMODULE m = LoadExitDll();
     auto base = reinterpret_cast<const char*>(m);
     std::vector<std::string> names;
-    if (auto dir = Directory<IMAGE_EXPORT_DIRECTORY>(m, IMAGE_DIRECTORY_ENTRY_EXPORT))
-        for (DWORD i = 0; i < dir->NumberOfNames; ++i)
-            names.emplace_back(base + reinterpret_cast<const DWORD*>(base + dir->AddressOfNames)[i]);
+    if (auto dir = Directory<IMAGE_EXPORT_DIRECTORY>(m, IMAGE_DIRECTORY_ENTRY_EXPORT)) {
+        auto rvas = reinterpret_cast<const DWORD*>(base + dir->AddressOfNames);
+        for (DWORD i = 0; i < dir->NumberOfNames; ++i) names.emplace_back(base + rvas[i]);
+    }
     EXPECT_EQ(names, std::vector<std::string>{"KLOColMapWExit"});
     auto imp = Directory<IMAGE_IMPORT_DESCRIPTOR>(m, IMAGE_DIRECTORY_ENTRY_IMPORT);
     for (; imp && imp->Name; ++imp) {
@@ -78,7 +80,8 @@ TEST_F(WindowsHost, DllExportsOnlyTheEntryAndImportsOnlySystemDlls) {
 
 /* One worked value per country, through the DLL with the mask method. */
 TEST_F(WindowsHost, MasksEachCountryAsOnLinux) {
-    struct { const char16_t* operands; int32_t destLength; const char16_t* source, *masked; } rows[] = {
+    struct { const char16_t* operands; int32_t destLength; const char16_t *source, *masked; }
+    rows[] = {
         {u"switch=\"FR", 15, u"185057511234529", u"283027511108627"},
         {u"switch=\"UK", 11, u"JK123456D", u"JK035776D"},
         {u"switch=\"ES,validate=y", 11, u"1234567L", u"2044628C"},
