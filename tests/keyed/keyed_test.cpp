@@ -7,7 +7,6 @@
 #include <cstring>
 #include <random>
 #include <string>
-#include <vector>
 
 #include "countries/es/es.h"
 #include "countries/fr/fr.h"
@@ -44,13 +43,9 @@ struct Masker {
     std::u16string run(uint16_t country, const std::u16string& in, bool unmask = false) {
         char16_t out[KEYED_OUT_CHARS], msg[MSG_BUF_CHARS];
         int32_t n = 0;
-        int32_t rc = unmask ? KeyedUnmask(k, country, in.data(), int32_t(in.size()), out, &n, msg)
-                            : KeyedMask(k, country, in.data(), int32_t(in.size()), out, &n, msg);
-        if (rc != RC_OK) {
-            std::string code = "[" + std::to_string(rc) + "]";
-            return std::u16string(code.begin(), code.end());
-        }
-        return std::u16string(out, size_t(n));
+        int32_t rc = (unmask ? KeyedUnmask : KeyedMask)(k, country, in.data(), int32_t(in.size()), out, &n, msg);
+        std::string code = "[" + std::to_string(rc) + "]";
+        return rc == RC_OK ? std::u16string(out, size_t(n)) : std::u16string(code.begin(), code.end());
     }
 };
 
@@ -67,8 +62,6 @@ struct ExitCheck {
         return map.rowFast(&put, &isNull) == EXIT_DONE;
     }
 };
-
-/* ------------------------------------------------------------------ valid values drawn */
 
 static std::u16string RandomNirFR(std::mt19937_64& g) {
     static const int kDepts[] = {0, 1, 13, 20, 33, 59, 75, 93, 95, 97};
@@ -125,8 +118,6 @@ static std::u16string RandomNumberES(std::mt19937_64& g) {
     return std::u16string(buf, buf + std::strlen(buf));
 }
 
-/* ------------------------------------------------------------------ bijection */
-
 /* Each of count drawn values masks to a value the exit's validation accepts and unmasks back
 ** (so distinct values give distinct results). */
 static void CheckSample(uint16_t country, const char16_t* code, const char16_t* operands,
@@ -170,8 +161,6 @@ TEST(KeyedBijection, SpainEnds) {
     }
 }
 
-/* ------------------------------------------------------------------ keys and scopes */
-
 /* Another key or scope gives an unrelated mapping, and the wrong key does not unmask. */
 TEST(KeyedKeys, KeysAndScopesGiveUnrelatedMappings) {
     struct { uint16_t country; const char16_t* operands; std::u16string (*draw)(std::mt19937_64&); } rows[] = {
@@ -196,8 +185,6 @@ TEST(KeyedKeys, KeysAndScopesGiveUnrelatedMappings) {
         EXPECT_EQ(wrongKey, 0) << r.country;
     }
 }
-
-/* ------------------------------------------------------------------ fields and layouts */
 
 static std::u16string WithControlIT(std::u16string s) {
     s.resize(IT_CODE_CHARS + 1);
@@ -253,8 +240,6 @@ TEST(KeyedFormats, LayoutDoesNotChangeTheMapping) {
         EXPECT_EQ(plain.run(country, x), Compact(separated.run(country, x))) << Narrow(x);
 }
 
-/* ------------------------------------------------------------------ refusals */
-
 TEST(KeyedRefusals, TheExitsCodesAndCounters) {
     struct { uint16_t country; std::u16string in; int32_t rc; const char* counter; } rows[] = {
         {COUNTRY_FR, u"185057511234528", RC_INVALID_PART, "InvalidPartCount"},     /* key */
@@ -286,8 +271,6 @@ TEST(KeyedRefusals, TheExitsCodesAndCounters) {
             EXPECT_EQ(std::u16string(msg).substr(0, 9), r.counter ? u"NID ERROR" : u"") << Narrow(r.in);
         }
 }
-
-/* ------------------------------------------------------------------ keys and opening */
 
 TEST(KeyedKeys, KeyTextAndSources) {
     struct { const char* text; size_t bytes; } rows[] = {

@@ -96,8 +96,6 @@ protected:
     static inline std::string failure_, logDir_;
 };
 
-/* ------------------------------------------------------------------ equality with the exit */
-
 TEST_F(Postgres, MasksTheSampleAsTheZtnidProgram) {
     EXPECT_EQ(Value("SELECT count(*) || ' rows, ' || count(z.nid) || ' masked, ' ||"
                     " count(*) FILTER (WHERE ztnid.mask(p.nid, p.country) IS DISTINCT FROM z.nid) || ' differ'"
@@ -177,8 +175,6 @@ TEST_F(Postgres, EndsEveryColumnMapWhenTheQueryEndsOrFails) {
     EXPECT_EQ(reports(), before + 2);
 }
 
-/* ------------------------------------------------------------------ single values */
-
 TEST_F(Postgres, AnswersNullsSkipsAndRefusedOperands) {
     struct Case {
         std::string sql, sqlstate, text; /* sqlstate "" for a value; the value or a part of the message */
@@ -243,8 +239,6 @@ TEST_F(Postgres, ConvertsFromAndToTheDatabaseEncoding) {
                             "SELECT ztnid.mask('BNC-LCU-80A01-D612\u00e9', 'it')"})
         EXPECT_EQ(latin1.query(std::string("SET client_encoding = 'UTF8'; ") + sql).value(), Value(sql)) << sql;
 }
-
-/* ------------------------------------------------------------------ in tables and indexes */
 
 TEST_F(Postgres, WorksInGeneratedColumnsAndIndexes) {
     Exec("CREATE TABLE t (id int PRIMARY KEY, nid text, country text,"
