@@ -96,6 +96,7 @@ protected:
     static inline std::string failure_, logDir_;
 };
 
+/* mask and keyed_mask give what ztnid gives, and check names the skips. */
 TEST_F(Postgres, MasksTheSampleAsTheZtnidProgram) {
     EXPECT_EQ(Value("SELECT count(*) || ' rows, ' || count(z.nid) || ' masked, ' ||"
                     " count(*) FILTER (WHERE ztnid.mask(p.nid, p.country) IS DISTINCT FROM z.nid) || ' differ'"
@@ -105,6 +106,15 @@ TEST_F(Postgres, MasksTheSampleAsTheZtnidProgram) {
     // check names a reason exactly where mask gives NULL for a value.
     EXPECT_EQ(Value("SELECT count(*) FROM people WHERE (ztnid.mask(nid, country) IS NULL AND nid IS NOT NULL)"
                     " <> (ztnid.check(nid, country) IS NOT NULL)"),
+              "0");
+    // keyed_mask as ztnid --keyed, and keyed_unmask the same numbers back in the layout of FR=15X.
+    const std::string args = ", " + kKey + ", 'format=(FR=15X)', 'hr')";
+    EXPECT_EQ(Value("SELECT count(*) FILTER (WHERE ztnid.keyed_mask(p.nid, p.country" + args +
+                    " IS DISTINCT FROM k.nid) || ' of ' || count(k.nid) FROM people p JOIN people_keyed k USING (id)"),
+              "0 of " + Value("SELECT count(nid) FROM people_keyed"));
+    EXPECT_EQ(Value("SELECT count(*) FROM people p JOIN people_keyed k USING (id) WHERE k.nid IS NOT NULL AND"
+                    " translate(ztnid.keyed_unmask(k.nid, k.country" + args + ", ' -', '')"
+                    " IS DISTINCT FROM translate(p.nid, ' -', '')"),
               "0");
 }
 
@@ -254,18 +264,6 @@ TEST_F(Postgres, WorksInGeneratedColumnsAndIndexes) {
     EXPECT_NE(plan.find("t_mask"), std::string::npos) << plan;
     EXPECT_EQ(Value(lookup), id);
     Exec("RESET enable_seqscan");
-}
-
-/* keyed_mask gives what ztnid --keyed gives, and keyed_unmask the same numbers back in the layout of FR=15X. */
-TEST_F(Postgres, KeyedMaskAsTheZtnidProgramAndBack) {
-    const std::string args = ", " + kKey + ", 'format=(FR=15X)', 'hr')";
-    EXPECT_EQ(Value("SELECT count(*) FILTER (WHERE ztnid.keyed_mask(p.nid, p.country" + args +
-                    " IS DISTINCT FROM k.nid) || ' of ' || count(k.nid) FROM people p JOIN people_keyed k USING (id)"),
-              "0 of " + Value("SELECT count(nid) FROM people_keyed"));
-    EXPECT_EQ(Value("SELECT count(*) FROM people p JOIN people_keyed k USING (id) WHERE k.nid IS NOT NULL AND"
-                    " translate(ztnid.keyed_unmask(k.nid, k.country" + args + ", ' -', '')"
-                    " IS DISTINCT FROM translate(p.nid, ' -', '')"),
-              "0");
 }
 
 } // namespace
