@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <string>
 
@@ -263,22 +263,18 @@ TEST(KeyedKeys, KeyTextAndSources) {
         EXPECT_EQ(r.bytes == 32 ? k.Bytes[31] : 0x1f, 0x1f) << r.text;
     }
 
+    // A file and an environment variable, then neither.
     KEYEDKEY k;
     char err[KEYED_ERR_CHARS] = "";
-    char path[] = "/tmp/keyed_test_XXXXXX";
-    int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(write(fd, kKey2, std::strlen(kKey2)), ssize_t(std::strlen(kKey2)));
-    close(fd);
-    EXPECT_TRUE(KeyedReadKeyFile(path, &k, err)) << err;
+    const std::string path = testing::TempDir() + "keyed_test_key";
+    std::ofstream(path) << kKey2;
+    EXPECT_TRUE(KeyedReadKeyFile(path.c_str(), &k, err)) << err;
     EXPECT_EQ(k.Length, 32u);
     KeyedWipeKey(&k);
-    EXPECT_EQ(k.Length, 0u);
-    EXPECT_EQ(k.Bytes[31], 0);
-    unlink(path);
-    EXPECT_FALSE(KeyedReadKeyFile(path, &k, err));
+    EXPECT_EQ(k.Length + k.Bytes[31], 0u);
+    std::remove(path.c_str());
+    EXPECT_FALSE(KeyedReadKeyFile(path.c_str(), &k, err));
     EXPECT_NE(std::string(err).find("cannot read"), std::string::npos) << err;
-
     setenv("ZT_KEYED_TEST_KEY", "AAECAwQFBgcICQoLDA0ODw==", 1);
     EXPECT_TRUE(KeyedReadKeyEnv("ZT_KEYED_TEST_KEY", &k, err)) << err;
     EXPECT_EQ(k.Length, 16u);
