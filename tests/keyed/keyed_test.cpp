@@ -132,13 +132,19 @@ static void CheckSample(uint16_t country, const char16_t* code, const char16_t* 
         bool ok = y.size() == x.size() && y[0] != u'[' && exitCheck.valid(y) && m.run(country, y, true) == x;
         if (!ok && ++bad <= 5) ADD_FAILURE() << Narrow(operands) << ": " << Narrow(x) << " -> " << Narrow(y);
         if (i < 1000)
-            same += (y == other.run(country, x)) + (s1.run(country, x) == s2.run(country, x)) + (other.run(country, y, true) == x);
+            same += (y == other.run(country, x)) + (s1.run(country, x) == s2.run(country, x)) +
+                    (other.run(country, y, true) == x);
     }
     EXPECT_LE(same, 20) << Narrow(operands) << ": values that other keys or scopes map alike";
 }
 
 TEST(KeyedBijection, Sampled) {
-    struct { uint16_t country; const char16_t *code, *operands; std::u16string (*draw)(std::mt19937_64&); int count; } rows[] = {
+    struct {
+        uint16_t country;
+        const char16_t *code, *operands;
+        std::u16string (*draw)(std::mt19937_64&);
+        int count;
+    } rows[] = {
         {COUNTRY_FR, u"FR", u"", RandomNirFR, 250000},
         {COUNTRY_FR, u"FR", u"format=(FR=15X)", RandomNirFR, 100000},
         {COUNTRY_FR, u"FR", u"format=(FR=3C2X2C8X)", RandomNirFR, 50000}, /* a commune per department */
