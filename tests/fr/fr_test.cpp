@@ -1,0 +1,362 @@
+/*
+** fr_test.cpp - the French NIR: set-up, worked values and refusals, the sex digit, the
+** commune table, random draws, and every descriptor over a generated sample.
+*/
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <set>
+
+#include "countries/fr/fr.h"
+#include "support/country.h"
+
+namespace {
+
+using ctest::U16;
+using ctest::U8;
+
+/* Key of the first 13 characters ("2A"/"2B" counting as 20), as two digits. */
+std::string KeyOf(std::string s) {
+    if (s[6] == 'A' || s[6] == 'B') s[6] = '0';
+    unsigned k = unsigned(97 - std::stoull(s.substr(0, 13)) % 97);
+    return {char('0' + k / 10), char('0' + k % 10)};
+}
+
+/* Masked positions (1..15) and separator of a descriptor, read from its notation. */
+struct Spelled {
+    bool masked[16] = {};
+    char sep = 0;
+    int count = 0;
+};
+Spelled Spell(const char16_t* p) {
+    Spelled s;
+    for (int n = 0; *p;) {
+        if (*p == u'-' || *p == u' ') { s.sep = char(*p++); continue; }
+        while (*p >= u'0' && *p <= u'9') n = n * 10 + (*p++ - u'0');
+        for (bool x = (*p++ == u'X'); n > 0; --n) s.masked[++s.count <= 15 ? s.count : 0] = x;
+    }
+    return s;
+}
+
+std::string Compact(const std::string& v) { return v.size() == 16 ? v.substr(0, 13) + v.substr(14) : v; }
+
+/* Why a compact value is not a well-formed NIR; empty when it is. */
+std::string Malformed(const std::string& v) {
+    if (v.size() != 15) return "length";
+    std::string dc = v.substr(5, 2);
+    int d = dc == "2A" ? DEPT_2A : dc == "2B" ? DEPT_2B : dc == "20" ? -1 : std::atoi(dc.c_str());
+    for (int i = 0; i < 15; ++i)
+        if (!isdigit((unsigned char)v[i]) && !(i == 6 && (dc == "2A" || dc == "2B"))) return "character";
+    if (std::string("1278").find(v[0]) == std::string::npos) return "sex";
+    if (v.substr(3, 2) < "01" || v.substr(3, 2) > "12") return "month";
+    if (d < 0 || d == DEPT_NONE || !IsValidCommuneFR(d, std::stoi(v.substr(7, 3)))) return "department or commune";
+    return KeyOf(v) == v.substr(13) ? "" : "key";
+}
+
+/* Each descriptor's flag word is what its notation spells: whole fields masked, order
+** number and key always, layout by separator; 69 different words. */
+TEST(FR, FormatTableMatchesTheNotation) {
+    const struct { int from, to; uint32_t bit; } fields[] = {
+        {1, 1, FR_SEX}, {2, 3, FR_YEAR}, {4, 5, FR_MONTH}, {6, 7, FR_DEPT}, {8, 10, FR_COMMUNE}, {11, 15, 0}};
+    std::set<uint32_t> words;
+    for (int i = 0; i < FR_FORMAT_COUNT; ++i) {
+        SCOPED_TRACE(U8(FormatTableFR[i]));
+        Spelled s = Spell(FormatTableFR[i]);
+        uint32_t bits = s.sep == '-' ? FR_HYPHEN : s.sep == ' ' ? FR_BLANK : FR_PLAIN;
+        for (auto& f : fields) {
+            int n = 0;
+            for (int p = f.from; p <= f.to; ++p) n += s.masked[p];
+            EXPECT_TRUE(n == 0 ? f.bit != 0 : n == f.to - f.from + 1);
+            if (n) bits |= f.bit;
+        }
+        EXPECT_EQ(s.count, 15);
+        EXPECT_EQ(FormatFlagsFR(i), bits);
+        words.insert(FormatFlagsFR(i));
+    }
+    EXPECT_EQ(words.size(), 69u);
+}
+
+/* Set-up: flag word and message of a format operand, the column checks and type codes. */
+TEST(FR, Init) {
+    const char16_t* bad = u"NID ERROR 0xffffffff :Invalid Format for source data value";
+    const char16_t* ok = u"untouched";
+    const uint16_t M = MODE_MASK, R = MODE_RANDOM;
+    struct { const char16_t* fmt; uint16_t mode; int16_t st; int32_t sl; int16_t dt; int32_t dl;
+             int32_t rc; uint32_t word; int16_t srcCode, destCode; const char16_t* msg; } cases[] = {
+        {u"", M, 1, 20, 1, 20, 0, 0x2E, 1, 1, ok},
+        {u",format=5X2C8X", M, 1, 20, 1, 20, 0, 0x2E, 1, 1, ok},
+        {u",format=(IT=16X)", M, 1, 20, 1, 20, 0, 0x2E, 1, 1, ok},
+        {u",format=(FR=5x2c6x-2x)", M, 1, 20, 1, 20, 0, 0x16E, 1, 1, ok},
+        {u",format=(france=5x2c8x)", M, 1, 20, 1, 20, 0, 0x12F, 1, 1, ok},
+        {u",format=(FR=5X2C8X )", M, 1, 20, 1, 20, 0, 0x12F, 1, 1, ok},
+        {u",format=(FR=13X 2X)", M, 1, 20, 1, 20, 0, 0x1BE, 1, 1, ok},
+        {u",format=(FR=7C6X 2X)", M, 1, 20, 1, 20, 0, 0x1A0, 1, 1, ok},
+        {u",format=(FR=5X2C6X_2X)", M, 1, 20, 1, 20, 0, 0x2E, 1, 1, bad},
+        {u",format=(FR=5X 2C8X)", M, 1, 20, 1, 20, 0, 0x2E, 1, 1, bad},
+        {u",format=(FR=15X)", M, 1, 20, 1, 20, 0, 0x13F, 1, 1, ok},
+        {u",format=(FR=15X)", M, 2, 15, 30, 255, 0, 0x13F, 3, 31, nullptr},
+        {u",format=(FR=15X)", M, 31, 20, 32, 20, 0, 0x13F, 33, 35, nullptr},
+        {u",format=(FR=15X)", M, 33, 20, 5, 255, 0, 0x13F, 37, -7, nullptr},
+        {u",format=(FR=15X)", M, 8, 20, 1, 20, 7, 0, -7, -7, nullptr},
+        {u",format=(FR=15X)", M, 11, 3, 1, 20, 7, 0, -7, -7, nullptr},
+        {u",format=(FR=15X)", M, 1, 20, 9, 20, 8, 0, 1, -7, nullptr},
+        {u",format=(FR=15X)", M, 1, 14, 1, 20, 257, 0, 1, -7, nullptr},
+        {u",format=(FR=15X)", M, 1, 256, 1, 20, 257, 0, 1, -7, nullptr},
+        {u",format=(FR=15X)", M, 1, 20, 1, 14, 257, 0, 1, 1, nullptr},
+        {u",format=(FR=15X)", M, 1, 20, 30, 300, 257, 0, 1, 31, nullptr},
+        {u",format=(FR=15X)", R, 9, 3, 1, 20, 0, 0x13F, -7, 1, nullptr},
+        {u",format=(FR=15X)", R, 1, 20, 10, 20, 8, 0, -7, -7, nullptr},
+    };
+    for (auto& k : cases) {
+        std::u16string ops = std::u16string(u"switch=\"FR") + k.fmt;
+        SCOPED_TRACE(U8(ops) + " " + std::to_string(&k - cases));
+        ctest::Call c = ctest::Init(InitCountryFR, k.mode, ops.c_str(), k.st, k.sl, k.dt, k.dl);
+        EXPECT_EQ(c.rc, k.rc);
+        EXPECT_EQ(c.word, k.word);
+        EXPECT_EQ(c.srcType, k.srcCode);
+        EXPECT_EQ(c.destType, k.destCode);
+        if (k.msg) { EXPECT_EQ(U8(c.msg), U8(k.msg)); }
+    }
+}
+
+/* Worked values, layouts and blanks through the entry point (out null: refused, counted
+** as invalid data). */
+TEST(FR, MaskRows) {
+    struct { const char16_t* fmt; int32_t destLength; int16_t destType; const char16_t *in, *out; } cases[] = {
+        {u"", 20, 1, u"185057511234529", u"283027511108627"},
+        {u",format=(FR=15X)", 20, 1, u"185057511234529", u"283025711108628"},
+        {u",format=(FR=7C8X)", 20, 1, u"185057511234529", u"185057511108627"},
+        {u",format=(FR=1X9C5X)", 20, 1, u"185057511234529", u"285057511208644"},
+        {u"", 20, 1, u"185052A00412329", u"283022A00682048"},
+        {u",format=(FR=15X)", 20, 1, u"185052A00412329", u"283020200582079"},
+        {u",format=(FR=15X)", 20, 1, u"201010201500141", u"799102A01770888"},
+        {u",format=(FR=15X)", 20, 1, u"169076912399923", u"867096912243212"},
+        {u"", 20, 1, u"185059710145642", u"283029742439120"},
+        {u"", 20, 1, u"185057511234500", u"283027511108627"},
+        {u",validate=y", 20, 1, u"185059713412364", u"283029713308634"},
+        {u",validate=y", 20, 1, u"185057512012311", u"283027511984694"},
+        {u"", 16, 1, u"1850575112345-29", u"2830275111086-27"},
+        {u"", 16, 1, u"1850575112345 29", u"2830275111086 27"},
+        {u"", 15, 1, u"1850575112345-29", u"283027511108627"},
+        {u"", 16, 1, u"185057511234529", u"283027511108627"},
+        {u",format=(FR=5X2C6X-2X)", 16, 1, u"1850575112345 29", u"2830275111086-27"},
+        {u",format=(FR=5X2C6X-2X)", 15, 1, u"185057511234529", u"283027511108627"},
+        {u",format=(FR=5X2C8X)", 20, 1, u"1850575112345-29", u"283027511108627"},
+        {u",format=(FR=7C6X 2X)", 20, 1, u"185057511234529", u"1850575111086 27"},
+        {u",format=(FR=7C8X)", 20, 1, u"185051300112317", u"185051311908606"},
+        {u",format=(FR=7C8X)", 20, 1, u"185059250012383", u"185059203382010"},
+        {u",format=(FR=5C10X)", 20, 1, u"185052900212340", u"185059207882018"},
+        {u",format=(FR=1X9C5X)", 20, 1, u"185057500012322", u"285057500084625"},
+        /* a blank input gives blanks or nothing by destination type; type 33 refuses it */
+        {u"", 20, 1, u"               ", u"               "},
+        {u"", 20, 1, u"", u"               "},
+        {u"", 20, 1, u"   ", u"               "},
+        {u"", 20, 2, u"               ", u""},
+        {u"", 20, 30, u"                ", u"               "},
+        {u"", 20, 32, u"", u"               "},
+        {u"", 20, 31, u"  ", u""},
+        {u"", 20, 33, u"               ", nullptr},
+    };
+    for (auto& k : cases)
+        ctest::ExpectRow(std::u16string(u"switch=\"FR") + k.fmt, k.destLength, k.destType, k.in, k.out,
+                         RC_INVALID_DATA);
+}
+
+/* Each refusal: the row routine's status and message, then its counter through the entry. */
+TEST(FR, Refusals) {
+    const char16_t* sep = u"0x103 :Invalid Separator for source data value";
+    const char16_t* len = u"0x101:Invalid Length for source data value";
+    const uint16_t V = MODE_VALIDATE;
+    struct { const char16_t* in; uint16_t mode; int32_t status; const char16_t* msg; } cases[] = {
+        {u"1850575112345/29", 0, 259, sep},
+        {u"1850575112345529", 0, 259, sep},
+        {u"18505751123452", 0, 257, len},
+        {u"18505751123452900", 0, 257, len},
+        {u"185052a00412329", 0, 58, u"0x3a :Invalid Input Value (185052a00412329)"},
+        {u"1850575112345-2X", 0, 58, u"0x3a :Invalid Input Value (18505751123452X)"},
+        {u"185053A00412329", 0, 258, u" 0x11c :Department (\"0\")is not a valid department)"},
+        {u"3850575112345-29", 0, 258, u"0x11a :Invalid Sex for source data value (385057511234529)"},
+        {u"185137511234529", 0, 258, u"0x11b :Invalid Month for source data value (185137511234529)"},
+        {u"185002011234529", 0, 258, u" 0x11c :Department (\"20\")is not a valid department)"},
+        {u"185059611234529", 0, 258, u" 0x11c :Department (\"96\")is not a valid department)"},
+        {u"185059811234529", 0, 258, u" 0x11c :Department (\"98\")is not a valid department)"},
+        {u"185057512100029", V, 258, u"0x11e :Invalid Commune for source data value (185057512100029)"},
+        {u"185057500012322", V, 258, u"0x11e :Invalid Commune for source data value (185057500012322)"},
+        {u"185059713512334", V, 258, u"0x11e :Invalid Commune for source data value (185059713512334)"},
+        {u"185057511234528", V, 258, u"0x11f :Invalid Control Key for source data value(185057511234528) "},
+        {u"185057500012322", 0, 258, nullptr},
+    };
+    for (auto& k : cases) {
+        SCOPED_TRACE(U8(k.in));
+        ctest::Call c = ctest::Mask(MaskCountryFR, k.mode, FR_DEFAULT_FIELDS, k.in);
+        EXPECT_EQ(c.rc, k.status);
+        EXPECT_EQ(U8(c.msg), k.msg ? "NID ERROR " + U8(k.msg) : "untouched");
+        EXPECT_EQ(c.out, u"");
+        ctest::ExpectRow(k.mode ? u"switch=\"FR,validate=y" : u"switch=\"FR", 20, 1, k.in, nullptr, k.status);
+    }
+    EXPECT_EQ(ctest::Mask(MaskCountryFR, 0, FR_DEFAULT_FIELDS, std::u16string(256, u' ')).rc, 64);
+    EXPECT_EQ(ctest::Mask(MaskCountryFR, 0, FR_DEFAULT_FIELDS, std::u16string(257, u' ')).rc, 257);
+    ctest::Call c = ctest::Mask(MaskCountryFR, 0, FR_DEFAULT_FIELDS, u"185057511234529", KIND_INT32);
+    EXPECT_EQ(c.rc, 263);
+    EXPECT_EQ(c.msg, u"NID ERROR 0x107 :Invalid Datatype for source data value");
+}
+
+/* The sex digit by source month: the sex digits permuted by PermuteFromSeed(month, 4). */
+TEST(FR, SexDigitByMonth) {
+    const char* maps[12] = {"2781", "7812", "8172", "1728", "2871", "7128",
+                            "8271", "1827", "2187", "7218", "8721", "1278"};
+    hostemu::ColumnMap m = ctest::Map(u"switch=\"FR,format=(FR=1X9C5X)");
+    for (int i = 0; i < 48; ++i) {
+        char s13[16];
+        snprintf(s13, sizeof s13, "%c85%02d75112345", "1278"[i % 4], i / 4 + 1);
+        m.set(u"NID", U16(s13 + KeyOf(s13)));
+        EXPECT_EQ(char(m.row().put[0]), maps[i / 4][i % 4]) << s13;
+        uint16_t p[4];
+        PermuteFromSeed(i / 4 + 1, 4, p);
+        EXPECT_EQ(SexByMonthFR[i / 4 + 1][i % 4], SexDigitsFR[p[i % 4] - 1]) << "month " << i / 4 + 1;
+    }
+}
+
+/* Validity and stepping examples (v valid, u step up, d step down); then for every index,
+** lists ascending inside 1..maxCommune, both steps ending on the nearest valid number
+** (found here one number at a time), and a draw ending (draws count up from 0, so it meets
+** the lowest valid number). */
+TEST(FR, CommuneTable) {
+    struct { int d, c; char op; int want; } cases[] = {
+        {97, 135, 'v', 0},   {97, 134, 'v', 1},   {75, 120, 'v', 1},   {75, 121, 'v', 0},
+        {13, 119, 'v', 1},   {0, 1, 'v', 0},      {0, 44, 'v', 1},     {0, 76, 'v', 1},
+        {0, 151, 'v', 1},    {92, 74, 'v', 0},    {13, 119, 'u', 1},   {13, 1, 'd', 119},
+        {97, 134, 'u', 201}, {97, 201, 'd', 134}, {97, 424, 'u', 101}, {97, 101, 'd', 424},
+        {92, 500, 'u', 33},  {92, 17, 'u', 19},   {92, 2, 'd', 78},    {57, 112, 'd', 111},
+        {20, 4, 'u', 6},     {2, 4, 'u', 5},      {20, 15, 'u', 17},   {69, 123, 'd', 122},
+    };
+    for (auto& k : cases) {
+        int got = k.op == 'v' ? IsValidCommuneFR(k.d, k.c)
+                : k.op == 'u' ? NextCommuneFR(k.d, k.c) : PrevCommuneFR(k.d, k.c);
+        EXPECT_EQ(got, k.want) << k.d << "/" << k.c << " " << k.op;
+    }
+    EXPECT_EQ(DeptTableFR[0].excludedCount, 127);
+    EXPECT_EQ(DeptTableFR[1].excludedCount, 38);
+    EXPECT_EQ(DeptTableFR[92].excludedCount, 44);
+    for (int d = 0; d < DEPT_INDEX_COUNT; ++d) {
+        if (d == DEPT_NONE) continue;
+        const DEPTFR& r = DeptTableFR[d];
+        for (int i = 0; i < r.excludedCount && r.excluded[0] != 65535; ++i) {
+            ASSERT_TRUE(r.excluded[i] >= 1 && r.excluded[i] <= r.maxCommune) << d;
+            if (i) { ASSERT_LT(r.excluded[i - 1], r.excluded[i]) << d; }
+        }
+        int m = r.maxCommune;
+        for (int c = 1; c <= 999; ++c) {
+            int up = c % m + 1, down = (c - 1) % m ? (c - 1) % m : m;
+            while (!IsValidCommuneFR(d, up)) up = up % m + 1;
+            while (!IsValidCommuneFR(d, down)) down = down > 1 ? down - 1 : m;
+            ASSERT_EQ(NextCommuneFR(d, c), up) << d << "/" << c;
+            ASSERT_EQ(PrevCommuneFR(d, c), down) << d << "/" << c;
+        }
+        ctest::ScriptedDraws draws({});
+        int lowest = NextCommuneFR(d, r.maxCommune);
+        EXPECT_EQ(RandomCommuneFR(d), lowest) << d;
+        EXPECT_EQ(ctest::ScriptedDraws::taken, size_t(lowest)) << d;
+    }
+    for (int i = 0; i < 2000; ++i) {
+        int c = RandomCommuneFR(DEPT_OVERSEAS);
+        ASSERT_TRUE(IsValidCommuneFR(DEPT_OVERSEAS, c) && !(c >= 135 && c <= 200)) << c;
+    }
+}
+
+/* Scripted draws give exact values and layouts (a 13-character value gets its key), the
+** source unread; real draws: sex 1 and 2 four times in ten, 7 and 8 once, each department
+** index but 96 once in 97. */
+TEST(FR, Random) {
+    struct { const char16_t* fmt; int32_t destLength; std::vector<uint32_t> draws; std::string out; } cases[] = {
+        {u"", 20, {0, 50, 4, 75, 111, 345}, "150057511234595"},
+        {u"", 20, {8, 0, 0, 96, 0, 1, 2}, "700012B00200234"},
+        {u",format=(FR=5X2C6X-2X)", 16, {9, 99, 11, 20, 5, 7}, "899122A006007-34"},
+        {u",format=(FR=5X2C6X-2X)", 15, {9, 99, 11, 20, 5, 7}, "899122A00600734"},
+        {u",format=(FR=13X 2X)", 30, {9, 99, 11, 20, 5, 7}, "899122A006007 34"},
+        {u"", 20, {3, 1, 2, 20, 1, 5, 999}, "101032A006999"}, /* 2A/002 excluded: drawn again */
+    };
+    for (auto& k : cases) {
+        hostemu::ColumnMap m = ctest::Map(std::u16string(u"switch=\"FR,method=random") + k.fmt, k.destLength);
+        ctest::ScriptedDraws draws(k.draws);
+        auto r = m.row();
+        std::string want = k.out.size() == 13 ? k.out + KeyOf(k.out) : k.out;
+        EXPECT_EQ(r.rc, 0);
+        EXPECT_TRUE(r.gets.empty());
+        EXPECT_EQ(U8(r.put), want);
+        EXPECT_EQ(ctest::ScriptedDraws::taken, k.draws.size()) << want;
+    }
+    const int N = 40000;
+    hostemu::ColumnMap m = ctest::Map(u"switch=\"FR,method=random");
+    std::map<char, int> sex;
+    std::map<std::string, int> dept;
+    for (int i = 0; i < N; ++i) {
+        std::string v = U8(m.row().put);
+        ++sex[v[0]];
+        ++dept[v.substr(5, 2)];
+    }
+    const double share[] = {0.4, 0.4, 0.1, 0.1};
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(sex["1278"[i]] / double(N), share[i], 0.015);
+    EXPECT_EQ(dept.size(), 97u);
+    EXPECT_EQ(dept.count("20") + dept.count("96"), 0u);
+    for (auto& [d, n] : dept) EXPECT_NEAR(n / double(N), 1 / 97.0, 0.005) << d;
+}
+
+/* A generated sample under every descriptor: each output is a well-formed NIR, copies what
+** its descriptor copies, has its layout and is the same on every run and in another column. */
+TEST(FR, EveryDescriptorGivesValidOutputs) {
+    std::mt19937 rng(20240611);
+    std::vector<std::string> inputs;
+    while (inputs.size() < 1500) {
+        int d = int(rng() % 98), c = int(1 + rng() % 999);
+        if (d == DEPT_NONE || !IsValidCommuneFR(d, c)) continue;
+        char s13[16];
+        std::string dc = d == DEPT_2A ? "2A" : d == DEPT_2B ? "2B" : std::to_string(100 + d).substr(1);
+        snprintf(s13, sizeof s13, "%c%02d%02d%s%03d%03d", "1278"[rng() % 4], int(rng() % 100),
+                 int(1 + rng() % 12), dc.c_str(), c, int(rng() % 1000));
+        const char* seps[3] = {"", "-", " "};
+        inputs.push_back(s13 + std::string(seps[inputs.size() % 3]) + KeyOf(s13));
+    }
+    for (int f = -1; f < FR_FORMAT_COUNT; ++f) {
+        const char16_t* fmt = f < 0 ? u"5X2C8X" : FormatTableFR[f];
+        std::u16string ops = f < 0 ? u"switch=\"FR" : u"switch=\"FR,format=(FR=" + std::u16string(fmt) + u")";
+        Spelled spelled = Spell(fmt);
+        hostemu::ColumnMap first = ctest::Map(ops, 16), second = ctest::Map(ops, 16);
+        for (const std::string& in : inputs) {
+            SCOPED_TRACE(in + " " + U8(ops));
+            first.set(u"NID", U16(in));
+            second.set(u"NID", U16(in));
+            std::string out = U8(first.row().put);
+            ASSERT_EQ(U8(first.row().put), out);
+            ASSERT_EQ(U8(second.row().put), out);
+            char sep = f >= 0 ? spelled.sep : in.size() == 16 ? in[13] : 0;
+            ASSERT_EQ(out.size() == 16 ? out[13] : 0, sep);
+            std::string ci = Compact(in), co = Compact(out);
+            ASSERT_EQ(Malformed(co), "") << out;
+            for (int p = 1; p <= 15; ++p)
+                if (!spelled.masked[p]) { ASSERT_EQ(ci[p - 1], co[p - 1]) << out; }
+        }
+    }
+}
+
+/* Arbitrary input is refused or masked to a well-formed NIR, never anything else. */
+TEST(FR, ArbitraryInputIsRefusedOrMasked) {
+    const char16_t alphabet[] = u"01234567890123456789012AB- ab/\u00e9\u4e2d\xffff";
+    std::mt19937 rng(7);
+    for (const char16_t* ops : {u"switch=\"FR", u"switch=\"FR,validate=y,format=(FR=15X)"}) {
+        hostemu::ColumnMap m = ctest::Map(ops, 16);
+        for (int i = 0; i < 30000; ++i) {
+            std::u16string v(i % 10 ? 14 + rng() % 4 : rng() % 300, u' ');
+            for (auto& ch : v) ch = alphabet[rng() % (sizeof alphabet / 2 - 1)];
+            m.set(u"NID", v);
+            auto r = m.row();
+            ASSERT_TRUE(r.rc == 0 || r.rc == 1) << U8(v);
+            if (r.rc == 0 && !r.put.empty() && r.put[0] != u' ') {
+                ASSERT_EQ(Malformed(Compact(U8(r.put))), "") << U8(v);
+            }
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,114 @@
+/*
+** country.h - what the four country test programs share: scripted draws, the init and
+** row routines called on their own, and one row through the entry point.
+*/
+#ifndef ZT0NID_TESTS_COUNTRY_H
+#define ZT0NID_TESTS_COUNTRY_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "countries/countries.h"
+#include "exit/operands/operands.h"
+#include "exit/random/random.h"
+#include "host/emul/host_emul.h"
+
+namespace ctest {
+
+inline std::string U8(const std::u16string& s) { return std::string(s.begin(), s.end()); }
+inline std::u16string U16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+/* Draws come from the script while the object lives, then count up from 0. */
+struct ScriptedDraws {
+    static inline std::vector<uint32_t> script;
+    static inline size_t taken = 0;
+    RandomSourceFn previous;
+    explicit ScriptedDraws(std::vector<uint32_t> s) : previous(SetRandomSource(&Draw)) {
+        script = std::move(s), taken = 0;
+    }
+    ~ScriptedDraws() { SetRandomSource(previous); }
+    static uint32_t Draw() {
+        size_t i = taken++;
+        return i < script.size() ? script[i] : uint32_t(i - script.size());
+    }
+};
+
+/* What a country routine called on its own left behind. */
+struct Call {
+    int32_t rc;
+    uint32_t word;
+    std::u16string msg, out;
+    int16_t srcType, destType;
+    int32_t outLength, outKind;
+};
+using CountryFn = int32_t (*)(RBPDATA*, uint32_t*);
+
+/* Runs fn on the given columns, type codes, operands and input; the message starts as
+** "untouched". */
+inline Call Run(CountryFn fn, uint16_t mode, const char16_t* ops, int16_t srcType, int32_t srcLength,
+                int16_t destType, int32_t destLength, int16_t codes, uint32_t word,
+                std::u16string in = u"", int32_t kind = KIND_STRING) {
+    MAP map{};
+    EXPECT_EQ(ParseOperands(ops, &map, u',', u'='), 0);
+    char16_t msg[MSG_BUF_CHARS] = u"untouched", out[OUT_BUF_CHARS] = {};
+    COLDESC src{nullptr, 0, srcType, srcLength, 0, 0, 0, 0, 0};
+    COLDESC dest{nullptr, 0, destType, destLength, 0, 0, 0, 0, 0};
+    RBPDATA rbp{};
+    rbp.SrcDataType = rbp.DestDataType = codes;
+    rbp.Flags = mode;
+    rbp.pSrcCol = &src;
+    rbp.pDestCol = &dest;
+    rbp.pMsgBuf = msg;
+    rbp.pOperands = &map;
+    rbp.InKind = kind;
+    rbp.InLength = int32_t(in.size());
+    rbp.InValue.pStr = in.data();
+    rbp.OutValue.pStr = out;
+    int32_t rc = fn(&rbp, &word);
+    FreeOperands(&map);
+    return {rc, word, msg, out, rbp.SrcDataType, rbp.DestDataType, rbp.OutLength, rbp.OutKind};
+}
+
+/* The init routine on a source of srcType/srcLength and a destination of destType/destLength
+** (type codes -7 and the word all ones before). */
+inline Call Init(CountryFn fn, uint16_t mode, const char16_t* ops, int16_t srcType, int32_t srcLength,
+                 int16_t destType, int32_t destLength) {
+    return Run(fn, mode, ops, srcType, srcLength, destType, destLength, -7, 0xffffffffu);
+}
+
+/* The row routine on one input, with flag word `word` and a destination of 20 characters
+** and type code destCode. */
+inline Call Mask(CountryFn fn, uint16_t mode, uint32_t word, const std::u16string& in,
+                 int32_t kind = KIND_STRING, int16_t destCode = 1) {
+    return Run(fn, uint16_t(MODE_MASK | mode), u"", 1, 20, 1, 20, destCode, word, in, kind);
+}
+
+/* A map of the column NID (source of type 1 and 20). */
+inline hostemu::ColumnMap Map(const std::u16string& ops, int32_t destLength = 20, int16_t destType = 1) {
+    return hostemu::ColumnMap(&KLOColMapWExit, ops, {{u"NID", 1, 20}}, {{u"NID", destType, destLength}});
+}
+
+/* One row of in through a fresh map: out is put and nothing counted, or (out null) the
+** row is skipped and counted once, under the counter of status; the end call succeeds. */
+inline void ExpectRow(const std::u16string& ops, int32_t destLength, int16_t destType,
+                      const std::u16string& in, const char16_t* out, int32_t status = 0) {
+    SCOPED_TRACE(U8(ops) + " [" + U8(in) + "]");
+    hostemu::ColumnMap m = Map(ops, destLength, destType);
+    m.set(u"NID", in);
+    hostemu::RowOutcome r = m.row();
+    EXPECT_EQ(r.rc, out ? 0 : 1);
+    EXPECT_EQ(r.puts, out ? 1 : 0);
+    if (out) { EXPECT_EQ(U8(r.put), U8(out)); }
+    /* null, data, length, conversion, part, separator */
+    const int32_t* counters = &m.workArea().NullInputCount;
+    const int k = status == RC_INVALID_DATA ? 1 : status == RC_INVALID_LENGTH ? 2
+                : status == RC_INVALID_PART ? 4 : 5;
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(counters[i], !out && i == k ? 1 : 0) << "counter " << i;
+    EXPECT_EQ(m.end(), 0);
+}
+
+} // namespace ctest
+
+#endif

@@ -1,0 +1,227 @@
+/*
+** uk_test.cpp - the UK NINO: the prefix table, set-up, worked values and refusals, the
+** digit scramble over every number, random draws.
+*/
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "countries/uk/uk.h"
+#include "support/country.h"
+
+namespace {
+
+using ctest::U8;
+
+std::u16string Operands(const char16_t* format, const char16_t* method = u"") {
+    std::u16string ops = std::u16string(u"switch=\"UK") + method;
+    return format ? ops + u",format=(UK=" + format + u")" : ops;
+}
+
+/* The prefix table: 239 entries ascending, each letter's first position, positions found
+** again; prefixes outside it have none. */
+TEST(UK, PrefixTable) {
+    ASSERT_EQ(sizeof PrefixTableUK / sizeof PrefixTableUK[0], 239u);
+    for (int i = 1; i < UK_PREFIX_COUNT; ++i) {
+        const char16_t *a = PrefixTableUK[i - 1], *b = PrefixTableUK[i];
+        EXPECT_TRUE(a[0] < b[0] || (a[0] == b[0] && a[1] < b[1])) << i;
+    }
+    const struct { char16_t letter; int first; } firsts[] = {
+        {u'A', 0},   {u'B', 15},  {u'C', 23},  {u'E', 30},  {u'G', 45},  {u'H', 46},  {u'J', 61},
+        {u'K', 80},  {u'L', 95},  {u'M', 110}, {u'N', 113}, {u'O', 126}, {u'P', 137}, {u'R', 155},
+        {u'S', 169}, {u'T', 188}, {u'W', 203}, {u'Y', 210}, {u'Z', 225}};
+    for (auto& f : firsts) {
+        EXPECT_EQ(PrefixTableUK[f.first][0], f.letter);
+        EXPECT_TRUE(f.first == 0 || PrefixTableUK[f.first - 1][0] != f.letter) << f.first;
+    }
+    EXPECT_EQ(std::u16string(PrefixTableUK[238]), u"ZY");
+    for (int i = 0; i < UK_PREFIX_COUNT; ++i) EXPECT_EQ(PrefixPositionUK(PrefixTableUK[i]), i);
+    for (const char16_t* bad : {u"jk", u"Jk", u"DA", u"AC", u"ZZ", u"A-", u"\xFF41\xFF41"})
+        EXPECT_EQ(PrefixPositionUK(bad), -1) << int(bad[0]);
+}
+
+/* Set-up: the flag word follows format, method and destination length; column checks. */
+TEST(UK, Init) {
+    const uint32_t G = UK_FORMAT_GIVEN, P = UK_MASK_PREFIX, C = UK_OUT_COMPACT, G3 = UK_OUT_GROUPS3,
+                   G5 = UK_OUT_GROUPS5, H = UK_SEP_HYPHEN, D = UK_SEP_DOT, B = UK_SEP_BLANK,
+                   N = UK_OUT_NO_SUFFIX;
+    const uint16_t M = MODE_MASK, R = MODE_RANDOM;
+    struct { const char16_t* fmt; uint16_t mode; int32_t destLength; int16_t srcType; int32_t rc;
+             uint32_t flags; } cases[] = {
+        {nullptr, M, 20, 1, 0, 0},
+        {nullptr, M, 8, 1, 0, N},
+        {u"2x-6x-1c", M, 10, 1, 0, G | C | H | P},
+        {u"2x-6x-1c", M, 11, 1, 0, G | G3 | H | P},
+        {u"2x-6x-1c", R, 11, 1, 0, G | G3 | H},
+        {u"2C-2X-2X-2X-1C", M, 12, 1, 0, G | C | H},
+        {u"2C-2X-2X-2X-1C", M, 13, 1, 0, G | G5 | H},
+        {u"2X.2X.2X.2X.1C", M, 8, 1, 0, G | C | D | P | N},
+        {u"2C 6X 1C", M, 11, 1, 0, G | G3 | B},
+        {u"8X1C", R, 9, 1, 0, G | C | P},
+        {u"2c6x1c", M, 9, 1, 0, G | C},
+        {u"2C/6X/1C", M, 11, 1, 0, 0},
+        {nullptr, M, 7, 1, 257, 0},
+        {nullptr, M, 256, 1, 257, 0},
+        {nullptr, M, 20, 9, 7, 0},
+        {nullptr, R, 20, 9, 0, 0},
+    };
+    for (auto& k : cases) {
+        SCOPED_TRACE(&k - cases);
+        std::u16string ops = Operands(k.fmt);
+        ctest::Call c = ctest::Init(InitCountryUK, k.mode, ops.c_str(), k.srcType, 20, 32, k.destLength);
+        EXPECT_EQ(c.rc, k.rc);
+        if (k.rc == 0) {
+            EXPECT_EQ(c.word, k.flags);
+            EXPECT_EQ(c.destType, 35);
+        }
+    }
+    ctest::Call c = ctest::Init(InitCountryUK, M, u"switch=\"UK,format=2C-6X-1C", 1, 20, 32, 11);
+    EXPECT_EQ(c.word, 0u);
+}
+
+/* Worked values; the source's layout kept only where the destination holds it. */
+TEST(UK, MaskRows) {
+    struct { const char16_t *in, *fmt; int32_t destLength; const char16_t* out; } cases[] = {
+        {u"JK123456D", nullptr, 11, u"JK035776D"},
+        {u"JK-123456-D", nullptr, 11, u"JK-035776-D"},
+        {u"JK-123456-D", nullptr, 10, u"JK035776D"},
+        {u"JK 12 34 56 D", nullptr, 13, u"JK 03 57 76 D"},
+        {u"JK.123456", nullptr, 9, u"JK.035776"},
+        {u"JK123456D", u"2X-6X-1C", 11, u"ZP-035776-D"},
+        {u"JK123456D", u"2C.2X.2X.2X.1C", 13, u"JK.03.57.76.D"},
+        {u"JK123456D", nullptr, 8, u"JK035776"},
+        {u"JK468753A", nullptr, 9, u"JK572364A"},
+        {u"PL654321", u"8X1C", 9, u"PK140988"},
+        {u"JK-12-34-56", nullptr, 11, u"JK-03-57-76"},
+        {u"JK 12 34 56 D", nullptr, 11, u"JK035776D"},
+        {u"JK 123456", nullptr, 8, u"JK035776"},
+        {u"JK123456d", nullptr, 9, u"JK035776d"},
+        {u"JK 12 34 56", u"2x-6x-1c", 11, u"ZP-035776"},
+        {u"JK123456", u"2C-2X-2X-2X-1C", 13, u"JK-03-57-76"},
+        {u"JK-12-34-56-D", u"2X-6X-1C", 8, u"ZP035776"},
+        {u"JK-123456-D", u"2C/6X/1C", 11, u"JK-035776-D"},
+    };
+    for (auto& k : cases) ctest::ExpectRow(Operands(k.fmt), k.destLength, 1, k.in, k.out);
+    ctest::ExpectRow(Operands(nullptr), 13, 2, u"         ", u"");
+}
+
+/* Each refusal: the row routine's status and message (nothing written), then its counter
+** through the entry point. */
+TEST(UK, Refusals) {
+    const char16_t* prefix = u"0x102:Invalid Prefix";
+    const char16_t* number = u"0x102:Invalid Number Part";
+    const char16_t* suffix = u"0x102:Invalid Suffix";
+    struct { const char16_t* in; int32_t status; const char16_t* msg; } cases[] = {
+        {u"jk123456D", 258, prefix},
+        {u"DK123456D", 258, prefix},
+        {u"jk000000E", 258, prefix},
+        {u"JK000000D", 258, number},
+        {u"JK12345XD", 258, number},
+        {u"JK.12.34.5 ", 258, number},
+        {u"JK123456E", 258, suffix},
+        {u"JK-123456- ", 258, suffix},
+        {u"JK12345", 257, u"0x101:Invalid UK NINO Length:7"},
+        {u"       ", 257, u"0x101:Invalid UK NINO Length:7"},
+        {u"JK-12-34-56-DD", 257, u"0x101:Invalid UK NINO Length:14"},
+        {u"JK-123456D", 257, u"0x101:Invalid NINO Length:10"},
+        {u"JK-12-34-56D", 257, u"0x101:Invalid NINO Length:12"},
+        {u"JK-123456.D", 58, u"0x3a:Invalid NINO"},
+        {u"JK-12-34.56-D", 58, u"0x3a:Invalid NINO"},
+        {u"JK/123456/D", 259, nullptr},
+        {u"JK_12_34_56_D", 259, nullptr},
+    };
+    for (auto& k : cases) {
+        SCOPED_TRACE(U8(k.in));
+        ctest::Call c = ctest::Mask(MaskCountryUK, 0, 0, k.in);
+        EXPECT_EQ(c.rc, k.status);
+        EXPECT_EQ(U8(c.msg), k.msg ? "NID ERROR " + U8(k.msg) : "untouched");
+        EXPECT_EQ(c.out, u"");
+        ctest::ExpectRow(Operands(nullptr), 20, 1, k.in, nullptr, k.status);
+    }
+    ctest::Call c = ctest::Mask(MaskCountryUK, 0, 0, u"JK123456D", KIND_INT32);
+    EXPECT_EQ(c.rc, 263);
+    EXPECT_EQ(c.msg, u"NID ERROR 0x107:Invalid Source DataType");
+}
+
+/* A blank source gives eight blanks or the empty string, by destination type code. */
+TEST(UK, Blanks) {
+    struct { const char16_t* in; int16_t destCode; const char16_t* out; } cases[] = {
+        {u"        ", 1, u"        "}, {u"             ", 31, u"        "}, {u"         ", 35, u"        "},
+        {u"         ", 3, u""},         {u"         ", 33, u""},             {u"         ", 37, u""}};
+    for (auto& k : cases) {
+        ctest::Call c = ctest::Mask(MaskCountryUK, 0, 0, k.in, KIND_STRING, k.destCode);
+        EXPECT_EQ(c.rc, 64);
+        EXPECT_EQ(c.out, k.out);
+        EXPECT_EQ(c.outLength, int32_t(std::u16string(k.out).size()));
+        EXPECT_EQ(c.outKind, KIND_STRING);
+    }
+}
+
+/* For a prefix of every digit order the six digits map one-to-one over 000001..999999,
+** never to 000000, and the replaced prefix stays in the table. */
+TEST(UK, DigitMaskIsABijection) {
+    std::vector<uint64_t> hit(1000000 / 64 + 1); /* one bit per six-digit result */
+    bool rowSeen[UK_PERM_ROWS] = {};
+    char16_t in[8], out[8];
+    for (int p = 0; p < UK_PREFIX_COUNT; ++p) {
+        int row = (26 * (PrefixTableUK[p][0] - u'A' + 1) + PrefixTableUK[p][1] - u'A' + 1) % UK_PERM_ROWS;
+        if (rowSeen[row]) continue;
+        rowSeen[row] = true;
+        std::fill(hit.begin(), hit.end(), 0);
+        in[0] = PrefixTableUK[p][0];
+        in[1] = PrefixTableUK[p][1];
+        for (int i = 2; i < 8; ++i) in[i] = u'0';
+        int collisions = 0, badPrefix = 0;
+        for (int n = 1; n <= 999999; ++n) {
+            for (int i = 7; ++in[i] > u'9'; --i) in[i] = u'0'; /* next number */
+            ScrambleNINO(in, 8, UK_MASK_PREFIX, out);
+            uint32_t v = 0;
+            for (int i = 2; i < 8; ++i) v = v * 10 + uint32_t(out[i] - u'0');
+            uint64_t bit = uint64_t(1) << (v % 64);
+            collisions += (hit[v / 64] & bit) != 0;
+            hit[v / 64] |= bit;
+            badPrefix += PrefixPositionUK(out) < 0;
+        }
+        ASSERT_EQ(collisions, 0) << p;
+        ASSERT_EQ(hit[0] & 1, 0u) << p;
+        ASSERT_EQ(badPrefix, 0) << p;
+    }
+    EXPECT_EQ(std::count(rowSeen, rowSeen + UK_PERM_ROWS, true), UK_PERM_ROWS);
+}
+
+/* Scripted draws (three a row: number, prefix, suffix; the source unread) give exact
+** values; real draws are well formed, each suffix about a quarter of the time. */
+TEST(UK, Random) {
+    struct { std::vector<uint32_t> draws; const char16_t* fmt; int32_t destLength; const char16_t* out; } cases[] = {
+        {{0, 0, 0}, nullptr, 13, u"AA000001"},
+        {{999998, 238, 3}, nullptr, 13, u"ZY999999D"},
+        {{999999, 239, 1}, u"2X-6X-1C", 11, u"AA-000001-B"},
+        {{122, 68, 2}, u"2C 2X 2X 2X 1C", 13, u"JK 00 01 23 C"},
+        {{122, 68, 2}, u"2C 2X 2X 2X 1C", 8, u"JK000123"},
+    };
+    for (auto& k : cases) {
+        hostemu::ColumnMap m = ctest::Map(Operands(k.fmt, u",method=random"), k.destLength);
+        ctest::ScriptedDraws draws(k.draws);
+        hostemu::RowOutcome r = m.row();
+        EXPECT_EQ(r.rc, 0);
+        EXPECT_EQ(U8(r.put), U8(k.out));
+        EXPECT_EQ(ctest::ScriptedDraws::taken, 3u);
+        EXPECT_TRUE(r.gets.empty());
+    }
+    for (int32_t destLength : {8, 20}) {
+        hostemu::ColumnMap m = ctest::Map(Operands(nullptr, u",method=random"), destLength);
+        int suffixes[4] = {};
+        for (int i = 0; i < 4000; ++i) {
+            std::u16string v = m.row().put;
+            ASSERT_TRUE(v.size() == 8 || (destLength > 8 && v.size() == 9)) << v.size();
+            EXPECT_GE(PrefixPositionUK(v.data()), 0);
+            EXPECT_NE(v.substr(2, 6), u"000000");
+            for (int d = 2; d < 8; ++d) EXPECT_TRUE(v[d] >= u'0' && v[d] <= u'9');
+            ASSERT_TRUE(v.size() == 8 || (v[8] >= u'B' && v[8] <= u'D'));
+            ++suffixes[v.size() == 9 ? v[8] - u'A' : 0];
+        }
+        for (int s : suffixes) EXPECT_TRUE(destLength == 8 || s > 800) << s;
+    }
+}
+
+} // namespace
