@@ -15,14 +15,10 @@ using ctest::U8;
 /* Set-up: column checks, the flag word of a format operand and the destination's code. */
 TEST(ES, Init) {
     const uint16_t M = MODE_MASK, R = MODE_RANDOM;
-    struct { const char16_t* fmt; uint16_t mode; int16_t st; int32_t sl; int16_t dt; int32_t dl;
-             int32_t rc; uint32_t word; } cases[] = {
-        {u"", M, 1, 20, 1, 8, 0, 0},
-        {u"", M, 1, 20, 1, 7, 257, 0},
-        {u"", M, 1, 255, 33, 255, 0, 0},
-        {u"", M, 1, 256, 1, 20, 257, 0},
-        {u"", M, 5, 20, 1, 20, 7, 0},
-        {u"", R, 5, 2, 1, 20, 0, 0}, /* random: source not checked */
+    const ctest::InitCase cases[] = {
+        {u"", M, 1, 20, 1, 8, 0, 0, nullptr, 0, 1},      {u"", M, 1, 20, 1, 7, 257, 0},
+        {u"", M, 1, 255, 33, 255, 0, 0, nullptr, 0, 37}, {u"", M, 1, 256, 1, 20, 257, 0},
+        {u"", M, 5, 20, 1, 20, 7, 0},                     {u"", R, 5, 2, 1, 20, 0, 0}, /* source unchecked */
         {u"", R, 1, 20, 3, 20, 8, 0},
         {u",format=(ES=8x)", M, 1, 20, 1, 20, 0, ES_OUT_COMPACT},
         {u",format=(FR=5X2C8X,ES=7x-1X)", M, 1, 20, 1, 20, 0, ES_OUT_HYPHEN},
@@ -30,14 +26,7 @@ TEST(ES, Init) {
         {u",format=(ES=7X  1X)", M, 1, 20, 1, 20, 0, 0},
         {u",format=8X", M, 1, 20, 1, 20, 0, 0},
     };
-    for (auto& k : cases) {
-        std::u16string ops = std::u16string(u"switch=\"ES") + k.fmt;
-        SCOPED_TRACE(U8(ops) + " " + std::to_string(&k - cases));
-        ctest::Call c = ctest::Init(InitCountryES, k.mode, ops.c_str(), k.st, k.sl, k.dt, k.dl);
-        EXPECT_EQ(c.rc, k.rc);
-        EXPECT_EQ(c.word, k.word);
-        EXPECT_TRUE(k.rc != 0 || c.destType == ValueTypeOfHostType(k.dt));
-    }
+    for (auto& k : cases) ctest::ExpectInit(InitCountryES, std::u16string(u"switch=\"ES") + k.ops, k);
 }
 
 /* Worked values, layouts by format and destination length, blanks by destination type. */
@@ -69,34 +58,22 @@ TEST(ES, MaskRows) {
     for (auto& k : cases) ctest::ExpectRow(k.ops, k.dstLen, k.dstType, k.in, k.out);
 }
 
-/* Each refusal: the row routine's status and message (nothing written), then its counter
-** through the entry point. */
+/* Each refusal: the row routine's status and message, then its counter through the entry. */
 TEST(ES, Refusals) {
-    const char16_t* fmt = u"NID ERROR 0x3a: Invalid NIF/NIE Format!";
-    const char16_t* nie = u"NID ERROR 0x3a: Invalid NIE Format/Unmatching Separators found";
-    const char16_t* part = u"NID ERROR 0x102: Invalid NIF/NIE Format!";
+    const char16_t* fmt = u"0x3a: Invalid NIF/NIE Format!";
+    const char16_t* nie = u"0x3a: Invalid NIE Format/Unmatching Separators found";
+    const char16_t* part = u"0x102: Invalid NIF/NIE Format!";
     const uint16_t V = MODE_VALIDATE;
-    struct { uint16_t mode; const char16_t* in; int32_t rc; const char16_t* msg; } cases[] = {
+    const ctest::Refusal cases[] = {
         {0, u"12345678Z", 58, fmt}, /* nine characters, no separator at 8 */
         {0, u"x1234567L", 58, fmt}, /* only an upper-case X starts a NIE */
-        {0, u"12 4567L", 58, fmt},
-        {0, u"X-1234567 L", 58, nie},
-        {0, u"Y-1234567-L", 58, nie},
-        {0, u"ABCDEFGHIJ", 257, u"NID ERROR 0x101: Invalid Length!"},
-        {0, u"X12345678", 0, u"untouched"}, /* check letter not read without validation */
-        {V, u"1234567A", 258, part},
-        {V, u"X-1234567-l", 258, part},
+        {0, u"12 4567L", 58, fmt},   {0, u"X-1234567 L", 58, nie},  {0, u"Y-1234567-L", 58, nie},
+        {0, u"ABCDEFGHIJ", 257, u"0x101: Invalid Length!"},
+        {0, u"X12345678", 0, nullptr}, /* check letter not read without validation */
+        {V, u"1234567A", 258, part}, {V, u"X-1234567-l", 258, part},
         {V, u"12345A7L", 58, fmt}, /* bad digit reported before the letter */
     };
-    for (auto& k : cases) {
-        SCOPED_TRACE(U8(k.in));
-        ctest::Call c = ctest::Mask(MaskCountryES, k.mode, 0, k.in);
-        EXPECT_EQ(c.rc, k.rc);
-        EXPECT_EQ(U8(c.msg), U8(k.msg));
-        if (k.rc == 0) continue;
-        EXPECT_EQ(c.out, u"");
-        ctest::ExpectRow(k.mode ? u"switch=\"ES,validate=y" : u"switch=\"ES", 11, 1, k.in, nullptr, k.rc);
-    }
+    for (auto& k : cases) ctest::ExpectRefusal(MaskCountryES, 0, u"switch=\"ES", 11, k);
 }
 
 /* With debug on, the routine logs a refusal's message and the row processing logs it again. */

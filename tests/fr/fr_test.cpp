@@ -79,45 +79,29 @@ TEST(FR, FormatTableMatchesTheNotation) {
 
 /* Set-up: flag word and message of a format operand, the column checks and type codes. */
 TEST(FR, Init) {
-    const char16_t* bad = u"NID ERROR 0xffffffff :Invalid Format for source data value";
-    const char16_t* ok = u"untouched";
+    const char16_t *bad = u"NID ERROR 0xffffffff :Invalid Format for source data value", *ok = u"untouched";
+    const char16_t* f15 = u",format=(FR=15X)";
     const uint16_t M = MODE_MASK, R = MODE_RANDOM;
-    struct { const char16_t* fmt; uint16_t mode; int16_t st; int32_t sl; int16_t dt; int32_t dl;
-             int32_t rc; uint32_t word; int16_t srcCode, destCode; const char16_t* msg; } cases[] = {
-        {u"", M, 1, 20, 1, 20, 0, 0x2E, 1, 1, ok},
-        {u",format=5X2C8X", M, 1, 20, 1, 20, 0, 0x2E, 1, 1, ok},
-        {u",format=(IT=16X)", M, 1, 20, 1, 20, 0, 0x2E, 1, 1, ok},
-        {u",format=(FR=5x2c6x-2x)", M, 1, 20, 1, 20, 0, 0x16E, 1, 1, ok},
-        {u",format=(france=5x2c8x)", M, 1, 20, 1, 20, 0, 0x12F, 1, 1, ok},
-        {u",format=(FR=5X2C8X )", M, 1, 20, 1, 20, 0, 0x12F, 1, 1, ok},
-        {u",format=(FR=13X 2X)", M, 1, 20, 1, 20, 0, 0x1BE, 1, 1, ok},
-        {u",format=(FR=7C6X 2X)", M, 1, 20, 1, 20, 0, 0x1A0, 1, 1, ok},
-        {u",format=(FR=5X2C6X_2X)", M, 1, 20, 1, 20, 0, 0x2E, 1, 1, bad},
-        {u",format=(FR=5X 2C8X)", M, 1, 20, 1, 20, 0, 0x2E, 1, 1, bad},
-        {u",format=(FR=15X)", M, 1, 20, 1, 20, 0, 0x13F, 1, 1, ok},
-        {u",format=(FR=15X)", M, 2, 15, 30, 255, 0, 0x13F, 3, 31, nullptr},
-        {u",format=(FR=15X)", M, 31, 20, 32, 20, 0, 0x13F, 33, 35, nullptr},
-        {u",format=(FR=15X)", M, 33, 20, 5, 255, 0, 0x13F, 37, -7, nullptr},
-        {u",format=(FR=15X)", M, 8, 20, 1, 20, 7, 0, -7, -7, nullptr},
-        {u",format=(FR=15X)", M, 11, 3, 1, 20, 7, 0, -7, -7, nullptr},
-        {u",format=(FR=15X)", M, 1, 20, 9, 20, 8, 0, 1, -7, nullptr},
-        {u",format=(FR=15X)", M, 1, 14, 1, 20, 257, 0, 1, -7, nullptr},
-        {u",format=(FR=15X)", M, 1, 256, 1, 20, 257, 0, 1, -7, nullptr},
-        {u",format=(FR=15X)", M, 1, 20, 1, 14, 257, 0, 1, 1, nullptr},
-        {u",format=(FR=15X)", M, 1, 20, 30, 300, 257, 0, 1, 31, nullptr},
-        {u",format=(FR=15X)", R, 9, 3, 1, 20, 0, 0x13F, -7, 1, nullptr},
-        {u",format=(FR=15X)", R, 1, 20, 10, 20, 8, 0, -7, -7, nullptr},
+    const ctest::InitCase cases[] = {
+        {u"", M, 1, 20, 1, 20, 0, 0x2E, ok, 1, 1},
+        {u",format=5X2C8X", M, 1, 20, 1, 20, 0, 0x2E, ok, 1, 1},
+        {u",format=(IT=16X)", M, 1, 20, 1, 20, 0, 0x2E, ok, 1, 1},
+        {u",format=(FR=5x2c6x-2x)", M, 1, 20, 1, 20, 0, 0x16E, ok, 1, 1},
+        {u",format=(france=5x2c8x)", M, 1, 20, 1, 20, 0, 0x12F, ok, 1, 1},
+        {u",format=(FR=5X2C8X )", M, 1, 20, 1, 20, 0, 0x12F, ok, 1, 1},
+        {u",format=(FR=13X 2X)", M, 1, 20, 1, 20, 0, 0x1BE, ok, 1, 1},
+        {u",format=(FR=7C6X 2X)", M, 1, 20, 1, 20, 0, 0x1A0, ok, 1, 1},
+        {u",format=(FR=5X2C6X_2X)", M, 1, 20, 1, 20, 0, 0x2E, bad, 1, 1},
+        {u",format=(FR=5X 2C8X)", M, 1, 20, 1, 20, 0, 0x2E, bad, 1, 1},
+        {f15, M, 1, 20, 1, 20, 0, 0x13F, ok, 1, 1},       {f15, M, 2, 15, 30, 255, 0, 0x13F, ok, 3, 31},
+        {f15, M, 31, 20, 32, 20, 0, 0x13F, ok, 33, 35},   {f15, M, 33, 20, 5, 255, 0, 0x13F, ok, 37, -7},
+        {f15, M, 8, 20, 1, 20, 7, 0, nullptr, -7, -7},    {f15, M, 11, 3, 1, 20, 7, 0, nullptr, -7, -7},
+        {f15, M, 1, 20, 9, 20, 8, 0, nullptr, 1, -7},     {f15, M, 1, 14, 1, 20, 257, 0, nullptr, 1, -7},
+        {f15, M, 1, 256, 1, 20, 257, 0, nullptr, 1, -7},  {f15, M, 1, 20, 1, 14, 257, 0, nullptr, 1, 1},
+        {f15, M, 1, 20, 30, 300, 257, 0, nullptr, 1, 31}, {f15, R, 9, 3, 1, 20, 0, 0x13F, ok, -7, 1},
+        {f15, R, 1, 20, 10, 20, 8, 0, nullptr, -7, -7},
     };
-    for (auto& k : cases) {
-        std::u16string ops = std::u16string(u"switch=\"FR") + k.fmt;
-        SCOPED_TRACE(U8(ops) + " " + std::to_string(&k - cases));
-        ctest::Call c = ctest::Init(InitCountryFR, k.mode, ops.c_str(), k.st, k.sl, k.dt, k.dl);
-        EXPECT_EQ(c.rc, k.rc);
-        EXPECT_EQ(c.word, k.word);
-        EXPECT_EQ(c.srcType, k.srcCode);
-        EXPECT_EQ(c.destType, k.destCode);
-        if (k.msg) { EXPECT_EQ(U8(c.msg), U8(k.msg)); }
-    }
+    for (auto& k : cases) ctest::ExpectInit(InitCountryFR, std::u16string(u"switch=\"FR") + k.ops, k);
 }
 
 /* Worked values, layouts and blanks through the entry point (out null: refused, counted
@@ -149,12 +133,9 @@ TEST(FR, MaskRows) {
         {u",format=(FR=5C10X)", 20, 1, u"185052900212340", u"185059207882018"},
         {u",format=(FR=1X9C5X)", 20, 1, u"185057500012322", u"285057500084625"},
         /* a blank input gives blanks or nothing by destination type; type 33 refuses it */
-        {u"", 20, 1, u"               ", u"               "},
-        {u"", 20, 1, u"", u"               "},
-        {u"", 20, 1, u"   ", u"               "},
-        {u"", 20, 2, u"               ", u""},
-        {u"", 20, 30, u"                ", u"               "},
-        {u"", 20, 32, u"", u"               "},
+        {u"", 20, 1, u"               ", u"               "}, {u"", 20, 1, u"", u"               "},
+        {u"", 20, 1, u"   ", u"               "}, {u"", 20, 2, u"               ", u""},
+        {u"", 20, 30, u"                ", u"               "}, {u"", 20, 32, u"", u"               "},
         {u"", 20, 31, u"  ", u""},
         {u"", 20, 33, u"               ", nullptr},
     };
@@ -168,33 +149,26 @@ TEST(FR, Refusals) {
     const char16_t* sep = u"0x103 :Invalid Separator for source data value";
     const char16_t* len = u"0x101:Invalid Length for source data value";
     const uint16_t V = MODE_VALIDATE;
-    struct { const char16_t* in; uint16_t mode; int32_t status; const char16_t* msg; } cases[] = {
-        {u"1850575112345/29", 0, 259, sep},
-        {u"1850575112345529", 0, 259, sep},
-        {u"18505751123452", 0, 257, len},
-        {u"18505751123452900", 0, 257, len},
-        {u"185052a00412329", 0, 58, u"0x3a :Invalid Input Value (185052a00412329)"},
-        {u"1850575112345-2X", 0, 58, u"0x3a :Invalid Input Value (18505751123452X)"},
-        {u"185053A00412329", 0, 258, u" 0x11c :Department (\"0\")is not a valid department)"},
-        {u"3850575112345-29", 0, 258, u"0x11a :Invalid Sex for source data value (385057511234529)"},
-        {u"185137511234529", 0, 258, u"0x11b :Invalid Month for source data value (185137511234529)"},
-        {u"185002011234529", 0, 258, u" 0x11c :Department (\"20\")is not a valid department)"},
-        {u"185059611234529", 0, 258, u" 0x11c :Department (\"96\")is not a valid department)"},
-        {u"185059811234529", 0, 258, u" 0x11c :Department (\"98\")is not a valid department)"},
-        {u"185057512100029", V, 258, u"0x11e :Invalid Commune for source data value (185057512100029)"},
-        {u"185057500012322", V, 258, u"0x11e :Invalid Commune for source data value (185057500012322)"},
-        {u"185059713512334", V, 258, u"0x11e :Invalid Commune for source data value (185059713512334)"},
-        {u"185057511234528", V, 258, u"0x11f :Invalid Control Key for source data value(185057511234528) "},
-        {u"185057500012322", 0, 258, nullptr},
+    const ctest::Refusal cases[] = {
+        {0, u"1850575112345/29", 259, sep},
+        {0, u"1850575112345529", 259, sep},
+        {0, u"18505751123452", 257, len},
+        {0, u"18505751123452900", 257, len},
+        {0, u"185052a00412329", 58, u"0x3a :Invalid Input Value (185052a00412329)"},
+        {0, u"1850575112345-2X", 58, u"0x3a :Invalid Input Value (18505751123452X)"},
+        {0, u"185053A00412329", 258, u" 0x11c :Department (\"0\")is not a valid department)"},
+        {0, u"3850575112345-29", 258, u"0x11a :Invalid Sex for source data value (385057511234529)"},
+        {0, u"185137511234529", 258, u"0x11b :Invalid Month for source data value (185137511234529)"},
+        {0, u"185002011234529", 258, u" 0x11c :Department (\"20\")is not a valid department)"},
+        {0, u"185059611234529", 258, u" 0x11c :Department (\"96\")is not a valid department)"},
+        {0, u"185059811234529", 258, u" 0x11c :Department (\"98\")is not a valid department)"},
+        {V, u"185057512100029", 258, u"0x11e :Invalid Commune for source data value (185057512100029)"},
+        {V, u"185057500012322", 258, u"0x11e :Invalid Commune for source data value (185057500012322)"},
+        {V, u"185059713512334", 258, u"0x11e :Invalid Commune for source data value (185059713512334)"},
+        {V, u"185057511234528", 258, u"0x11f :Invalid Control Key for source data value(185057511234528) "},
+        {0, u"185057500012322", 258, nullptr},
     };
-    for (auto& k : cases) {
-        SCOPED_TRACE(U8(k.in));
-        ctest::Call c = ctest::Mask(MaskCountryFR, k.mode, FR_DEFAULT_FIELDS, k.in);
-        EXPECT_EQ(c.rc, k.status);
-        EXPECT_EQ(U8(c.msg), k.msg ? "NID ERROR " + U8(k.msg) : "untouched");
-        EXPECT_EQ(c.out, u"");
-        ctest::ExpectRow(k.mode ? u"switch=\"FR,validate=y" : u"switch=\"FR", 20, 1, k.in, nullptr, k.status);
-    }
+    for (auto& k : cases) ctest::ExpectRefusal(MaskCountryFR, FR_DEFAULT_FIELDS, u"switch=\"FR", 20, k);
     EXPECT_EQ(ctest::Mask(MaskCountryFR, 0, FR_DEFAULT_FIELDS, std::u16string(256, u' ')).rc, 64);
     EXPECT_EQ(ctest::Mask(MaskCountryFR, 0, FR_DEFAULT_FIELDS, std::u16string(257, u' ')).rc, 257);
     ctest::Call c = ctest::Mask(MaskCountryFR, 0, FR_DEFAULT_FIELDS, u"185057511234529", KIND_INT32);

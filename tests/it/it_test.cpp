@@ -16,28 +16,22 @@ using ctest::U8;
 
 /* Set-up: the flag word and message of each format, the column checks. */
 TEST(IT, Init) {
-    const char16_t* notFound = u"NID ERROR Format Value Not Found: Default Format used\n";
+    const char16_t *notFound = u"NID ERROR Format Value Not Found: Default Format used\n", *ok = u"untouched";
     const uint16_t M = MODE_MASK, R = MODE_RANDOM;
-    struct { uint16_t mode; int16_t st, dt; int32_t sl, dl; const char16_t* ops; int32_t rc; uint32_t word;
-             const char16_t* msg; } cases[] = {
-        {M, 1, 1, 20, 19, u"format=(IT=3C-3C-5C-5X)", 0, IT_COMMUNE | IT_HYPHEN, u"untouched"},
-        {M, 1, 1, 20, 19, u"format=(italy=6x9c1x)", 0, IT_NAMES | IT_COMPACT, u"untouched"},
-        {M, 1, 1, 20, 19, u"format=(IT=3X 3X 5X 4C1X)", 0, IT_NAMES | IT_DATE | IT_BLANK, u"untouched"},
-        {M, 1, 1, 20, 19, u"format=(FR=5X2C8X)", 0, 0x06, notFound},
-        {M, 1, 1, 20, 19, u"format=16X", 0, 0x06, notFound},
-        {M, 1, 1, 20, 19, u"format=(IT=3X3X5X5X)", 0, 0x06, u"NID ERROR Format Value Invalid: Default Format used\n"},
-        {M, 9, 1, 20, 19, u"", 7, 0, u"NID ERROR  0x7 :Source Column Type Not Supported\n"},
-        {M, 1, 1, 15, 19, u"", 257, 0, u"NID ERROR  0x101 :Source Column Length Not Supported\n"},
-        {R, 9, 3, 20, 19, u"", 8, 0, u"NID ERROR  0x8 :Destination Column Type Not Supported\n"},
-        {R, 9, 1, 20, 256, u"", 257, 0, u"NID ERROR  0x101 :Destination Column Length Not Supported\n"},
+    const ctest::InitCase cases[] = {
+        {u"format=(IT=3C-3C-5C-5X)", M, 1, 20, 1, 19, 0, IT_COMMUNE | IT_HYPHEN, ok},
+        {u"format=(italy=6x9c1x)", M, 1, 20, 1, 19, 0, IT_NAMES | IT_COMPACT, ok},
+        {u"format=(IT=3X 3X 5X 4C1X)", M, 1, 20, 1, 19, 0, IT_NAMES | IT_DATE | IT_BLANK, ok},
+        {u"format=(FR=5X2C8X)", M, 1, 20, 1, 19, 0, 0x06, notFound},
+        {u"format=16X", M, 1, 20, 1, 19, 0, 0x06, notFound},
+        {u"format=(IT=3X3X5X5X)", M, 1, 20, 1, 19, 0, 0x06,
+         u"NID ERROR Format Value Invalid: Default Format used\n"},
+        {u"", M, 9, 20, 1, 19, 7, 0, u"NID ERROR  0x7 :Source Column Type Not Supported\n"},
+        {u"", M, 1, 15, 1, 19, 257, 0, u"NID ERROR  0x101 :Source Column Length Not Supported\n"},
+        {u"", R, 9, 20, 3, 19, 8, 0, u"NID ERROR  0x8 :Destination Column Type Not Supported\n"},
+        {u"", R, 9, 20, 1, 256, 257, 0, u"NID ERROR  0x101 :Destination Column Length Not Supported\n"},
     };
-    for (auto& k : cases) {
-        SCOPED_TRACE(U8(k.ops) + " " + std::to_string(&k - cases));
-        ctest::Call c = ctest::Init(InitCountryIT, k.mode, k.ops, k.st, k.sl, k.dt, k.dl);
-        EXPECT_EQ(c.rc, k.rc);
-        EXPECT_EQ(c.word, k.word);
-        EXPECT_EQ(U8(c.msg), U8(k.msg));
-    }
+    for (auto& k : cases) ctest::ExpectInit(InitCountryIT, k.ops, k);
 }
 
 /* Worked values through the entry point: layout by format, source and destination length;
@@ -69,38 +63,33 @@ TEST(IT, MaskRows) {
         ctest::ExpectRow(std::u16string(u"switch=\"IT") + k.fmt, k.destLength, k.destType, k.in, k.out);
 }
 
-/* Each refusal: the row routine's status and message, character for character (nothing
-** written), then its counter through the entry point. */
+/* Each refusal: the row routine's status and message, then its counter through the entry. */
 TEST(IT, Refusals) {
     const char16_t* len = u"0x101 :Invalid Length for Source Data Value\n";
     const char16_t* sep = u"0x103 :Invalid Separator for source data value\n";
-    const uint16_t V = MODE_VALIDATE;
-    struct { uint16_t mode; const char16_t* in; int32_t rc; const char16_t* msg; } cases[] = {
-        {0, u"BNCLCU80A01D612", 257, len},
-        {0, u"BNCLCU80A01D612UX", 257, len},
-        {0, u"BNCLCU80A01D612U    ", 257, len},
-        {V, u"BNC-LCU.80A01-D612U", 259, sep},
-        {V, u"BNC-LCU 80A01-D612U", 259, sep},
-        {0, u"BN1-LCU-80A01-D612U", 258, u"0x102 :Invalid ASCII CHARACTER for source data value (BN1-LCU-80A01-D612U) \n"},
-        {0, u"BNCLCU8*A01D612U", 258, u"0x102 :Invalid ASCII CHARACTER for source data value (BNCLCU8*A01D612U)\n"},
-        {0, u"BNCLCU80101D612U", 258, u"0x102 :Invalid ASCII CHARACTER for source data value (BNCLCU80101D612U)\n"},
-        {0, u"BNCLCU80A01D61AU", 258, u"0x102 :Invalid Replacement Character for source data value (BNCLCU80A01D61AU)\n"},
-        {0, u"BNCLCU80A01D6N2U", 258, u"0x102 :Invalid REPLACEMENT CHARACTER for source data value (BNCLCU80A01D6N2U) \n"},
-        {0, u"rosaxa80f01j123o", 258, u"0x102 :Invalid FAMILY NAME Code for source data value (rosaxa80f01j123o) \n"},
-        {0, u"BNCAXA80A01D612J", 258, u"0x102 :Invalid FIRST NAME Code for source data value (BNCAXA80A01D612J) \n"},
-        {0, u"BNCLCU80F01D612G", 258, u"0x102 :Invalid BIRTH DATE for source data value (BNCLCU80F01D612G) \n"},
-        {0, u"BNCLCU80A01A000Y", 258, u"0x102 :Invalid REGION CODE for source data value (BNCLCU80A01A000Y) \n"},
-        {V, u"BNCLCU80A01D612A", 258, u"0x102 :Invalid CONTROL CHARACTER for source data value (BNCLCU80A01D612A)\n"},
-        {V, u"bnclcu80a01d612u", 258, u"0x102 :Invalid CONTROL CHARACTER for source data value (bnclcu80a01d612u)\n"},
+    const std::u16string part = u"0x102 :Invalid ";
+    const std::u16string bad[] = {u"ASCII CHARACTER", u"Replacement Character", u"REPLACEMENT CHARACTER",
+                                  u"FAMILY NAME Code", u"FIRST NAME Code", u"BIRTH DATE", u"REGION CODE",
+                                  u"CONTROL CHARACTER"};
+    const struct { uint16_t mode; const char16_t* in; int what; const char16_t* end; } parts[] = {
+        {0, u"BN1-LCU-80A01-D612U", 0, u" \n"},        {0, u"BNCLCU8*A01D612U", 0, u"\n"},
+        {0, u"BNCLCU80101D612U", 0, u"\n"},           {0, u"BNCLCU80A01D61AU", 1, u"\n"},
+        {0, u"BNCLCU80A01D6N2U", 2, u" \n"},          {0, u"rosaxa80f01j123o", 3, u" \n"},
+        {0, u"BNCAXA80A01D612J", 4, u" \n"},          {0, u"BNCLCU80F01D612G", 5, u" \n"},
+        {0, u"BNCLCU80A01A000Y", 6, u" \n"},          {MODE_VALIDATE, u"BNCLCU80A01D612A", 7, u"\n"},
+        {MODE_VALIDATE, u"bnclcu80a01d612u", 7, u"\n"},
     };
-    for (auto& k : cases) {
-        SCOPED_TRACE(U8(k.in));
-        ctest::Call c = ctest::Mask(MaskCountryIT, k.mode, IT_DEFAULT_FORMAT, k.in);
-        EXPECT_EQ(c.rc, k.rc);
-        EXPECT_EQ(U8(c.msg), "NID ERROR " + U8(k.msg));
-        EXPECT_EQ(c.out, u"");
-        ctest::ExpectRow(k.mode ? u"switch=\"IT,validate=y" : u"switch=\"IT", 19, 1, k.in, nullptr, k.rc);
+    for (auto& k : parts) {
+        std::u16string msg = part + bad[k.what] + u" for source data value (" + k.in + u")" + k.end;
+        ctest::ExpectRefusal(MaskCountryIT, IT_DEFAULT_FORMAT, u"switch=\"IT", 19,
+                             {k.mode, k.in, 258, msg.c_str()});
     }
+    const ctest::Refusal cases[] = {
+        {0, u"BNCLCU80A01D612", 257, len},                {0, u"BNCLCU80A01D612UX", 257, len},
+        {0, u"BNCLCU80A01D612U    ", 257, len},           {MODE_VALIDATE, u"BNC-LCU.80A01-D612U", 259, sep},
+        {MODE_VALIDATE, u"BNC-LCU 80A01-D612U", 259, sep},
+    };
+    for (auto& k : cases) ctest::ExpectRefusal(MaskCountryIT, IT_DEFAULT_FORMAT, u"switch=\"IT", 19, k);
     ctest::Call c = ctest::Mask(MaskCountryIT, 0, IT_DEFAULT_FORMAT, u"", KIND_INT32);
     EXPECT_EQ(c.rc, 263);
     EXPECT_EQ(U8(c.msg), "NID ERROR 0x107 :Invalid source value type\n");

@@ -109,6 +109,51 @@ inline void ExpectRow(const std::u16string& ops, int32_t destLength, int16_t des
     EXPECT_EQ(m.end(), 0);
 }
 
+/* A set-up case: mode, columns and operands; status, flag word, message (null: not
+** checked) and the type codes stored (0: not checked). */
+struct InitCase {
+    const char16_t* ops;
+    uint16_t mode;
+    int16_t srcType;
+    int32_t srcLength;
+    int16_t destType;
+    int32_t destLength;
+    int32_t rc;
+    uint32_t word;
+    const char16_t* msg = nullptr;
+    int16_t srcCode = 0, destCode = 0;
+};
+inline void ExpectInit(CountryFn fn, const std::u16string& ops, const InitCase& k) {
+    SCOPED_TRACE(U8(ops) + " " + std::to_string(k.srcType) + "/" + std::to_string(k.srcLength) + " -> " +
+                 std::to_string(k.destType) + "/" + std::to_string(k.destLength));
+    Call c = Init(fn, k.mode, ops.c_str(), k.srcType, k.srcLength, k.destType, k.destLength);
+    EXPECT_EQ(c.rc, k.rc);
+    EXPECT_EQ(c.word, k.word);
+    if (k.msg) { EXPECT_EQ(U8(c.msg), U8(k.msg)); }
+    if (k.srcCode) { EXPECT_EQ(c.srcType, k.srcCode); }
+    if (k.destCode) { EXPECT_EQ(c.destType, k.destCode); }
+}
+
+/* A refusal: the row routine's status and message ("NID ERROR " and msg; null: left
+** untouched), nothing written; then through the entry point (ops, with validate=y when
+** mode asks for it) the row skipped and counted.  Status 0: accepted by the routine. */
+struct Refusal {
+    uint16_t mode;
+    const char16_t* in;
+    int32_t status;
+    const char16_t* msg;
+};
+inline void ExpectRefusal(CountryFn fn, uint32_t word, std::u16string ops, int32_t destLength,
+                          const Refusal& k) {
+    SCOPED_TRACE(U8(k.in));
+    Call c = Mask(fn, k.mode, word, k.in);
+    EXPECT_EQ(c.rc, k.status);
+    EXPECT_EQ(U8(c.msg), k.msg ? "NID ERROR " + U8(k.msg) : "untouched");
+    if (k.status == 0) return;
+    EXPECT_EQ(c.out, u"");
+    ExpectRow(k.mode & MODE_VALIDATE ? ops + u",validate=y" : ops, destLength, 1, k.in, nullptr, k.status);
+}
+
 } // namespace ctest
 
 #endif

@@ -46,37 +46,24 @@ TEST(UK, Init) {
                    G5 = UK_OUT_GROUPS5, H = UK_SEP_HYPHEN, D = UK_SEP_DOT, B = UK_SEP_BLANK,
                    N = UK_OUT_NO_SUFFIX;
     const uint16_t M = MODE_MASK, R = MODE_RANDOM;
-    struct { const char16_t* fmt; uint16_t mode; int32_t destLength; int16_t srcType; int32_t rc;
-             uint32_t flags; } cases[] = {
-        {nullptr, M, 20, 1, 0, 0},
-        {nullptr, M, 8, 1, 0, N},
-        {u"2x-6x-1c", M, 10, 1, 0, G | C | H | P},
-        {u"2x-6x-1c", M, 11, 1, 0, G | G3 | H | P},
-        {u"2x-6x-1c", R, 11, 1, 0, G | G3 | H},
-        {u"2C-2X-2X-2X-1C", M, 12, 1, 0, G | C | H},
-        {u"2C-2X-2X-2X-1C", M, 13, 1, 0, G | G5 | H},
-        {u"2X.2X.2X.2X.1C", M, 8, 1, 0, G | C | D | P | N},
-        {u"2C 6X 1C", M, 11, 1, 0, G | G3 | B},
-        {u"8X1C", R, 9, 1, 0, G | C | P},
-        {u"2c6x1c", M, 9, 1, 0, G | C},
-        {u"2C/6X/1C", M, 11, 1, 0, 0},
-        {nullptr, M, 7, 1, 257, 0},
-        {nullptr, M, 256, 1, 257, 0},
-        {nullptr, M, 20, 9, 7, 0},
-        {nullptr, R, 20, 9, 0, 0},
+    const ctest::InitCase cases[] = {
+        {nullptr, M, 1, 20, 32, 20, 0, 0, nullptr, 0, 35},
+        {nullptr, M, 1, 20, 32, 8, 0, N, nullptr, 0, 35},
+        {u"2x-6x-1c", M, 1, 20, 32, 10, 0, G | C | H | P},
+        {u"2x-6x-1c", M, 1, 20, 32, 11, 0, G | G3 | H | P},
+        {u"2x-6x-1c", R, 1, 20, 32, 11, 0, G | G3 | H},
+        {u"2C-2X-2X-2X-1C", M, 1, 20, 32, 12, 0, G | C | H},
+        {u"2C-2X-2X-2X-1C", M, 1, 20, 32, 13, 0, G | G5 | H},
+        {u"2X.2X.2X.2X.1C", M, 1, 20, 32, 8, 0, G | C | D | P | N},
+        {u"2C 6X 1C", M, 1, 20, 32, 11, 0, G | G3 | B},
+        {u"8X1C", R, 1, 20, 32, 9, 0, G | C | P},
+        {u"2c6x1c", M, 1, 20, 32, 9, 0, G | C},
+        {u"2C/6X/1C", M, 1, 20, 32, 11, 0, 0},
+        {nullptr, M, 1, 20, 32, 7, 257, 0},  {nullptr, M, 1, 20, 32, 256, 257, 0},
+        {nullptr, M, 9, 20, 32, 20, 7, 0},   {nullptr, R, 9, 20, 32, 20, 0, 0, nullptr, 0, 35},
     };
-    for (auto& k : cases) {
-        SCOPED_TRACE(&k - cases);
-        std::u16string ops = Operands(k.fmt);
-        ctest::Call c = ctest::Init(InitCountryUK, k.mode, ops.c_str(), k.srcType, 20, 32, k.destLength);
-        EXPECT_EQ(c.rc, k.rc);
-        if (k.rc == 0) {
-            EXPECT_EQ(c.word, k.flags);
-            EXPECT_EQ(c.destType, 35);
-        }
-    }
-    ctest::Call c = ctest::Init(InitCountryUK, M, u"switch=\"UK,format=2C-6X-1C", 1, 20, 32, 11);
-    EXPECT_EQ(c.word, 0u);
+    for (auto& k : cases) ctest::ExpectInit(InitCountryUK, Operands(k.ops), k);
+    ctest::ExpectInit(InitCountryUK, u"switch=\"UK,format=2C-6X-1C", {nullptr, M, 1, 20, 32, 11, 0, 0});
 }
 
 /* Worked values; the source's layout kept only where the destination holds it. */
@@ -105,39 +92,24 @@ TEST(UK, MaskRows) {
     ctest::ExpectRow(Operands(nullptr), 13, 2, u"         ", u"");
 }
 
-/* Each refusal: the row routine's status and message (nothing written), then its counter
-** through the entry point. */
+/* Each refusal: the row routine's status and message, then its counter through the entry. */
 TEST(UK, Refusals) {
-    const char16_t* prefix = u"0x102:Invalid Prefix";
-    const char16_t* number = u"0x102:Invalid Number Part";
-    const char16_t* suffix = u"0x102:Invalid Suffix";
-    struct { const char16_t* in; int32_t status; const char16_t* msg; } cases[] = {
-        {u"jk123456D", 258, prefix},
-        {u"DK123456D", 258, prefix},
-        {u"jk000000E", 258, prefix},
-        {u"JK000000D", 258, number},
-        {u"JK12345XD", 258, number},
-        {u"JK.12.34.5 ", 258, number},
-        {u"JK123456E", 258, suffix},
-        {u"JK-123456- ", 258, suffix},
-        {u"JK12345", 257, u"0x101:Invalid UK NINO Length:7"},
-        {u"       ", 257, u"0x101:Invalid UK NINO Length:7"},
-        {u"JK-12-34-56-DD", 257, u"0x101:Invalid UK NINO Length:14"},
-        {u"JK-123456D", 257, u"0x101:Invalid NINO Length:10"},
-        {u"JK-12-34-56D", 257, u"0x101:Invalid NINO Length:12"},
-        {u"JK-123456.D", 58, u"0x3a:Invalid NINO"},
-        {u"JK-12-34.56-D", 58, u"0x3a:Invalid NINO"},
-        {u"JK/123456/D", 259, nullptr},
-        {u"JK_12_34_56_D", 259, nullptr},
+    const char16_t *prefix = u"0x102:Invalid Prefix", *number = u"0x102:Invalid Number Part";
+    const char16_t *suffix = u"0x102:Invalid Suffix", *nino = u"0x3a:Invalid NINO";
+    const ctest::Refusal cases[] = {
+        {0, u"jk123456D", 258, prefix},    {0, u"DK123456D", 258, prefix},
+        {0, u"jk000000E", 258, prefix},    {0, u"JK000000D", 258, number},
+        {0, u"JK12345XD", 258, number},    {0, u"JK.12.34.5 ", 258, number},
+        {0, u"JK123456E", 258, suffix},    {0, u"JK-123456- ", 258, suffix},
+        {0, u"JK12345", 257, u"0x101:Invalid UK NINO Length:7"},
+        {0, u"       ", 257, u"0x101:Invalid UK NINO Length:7"},
+        {0, u"JK-12-34-56-DD", 257, u"0x101:Invalid UK NINO Length:14"},
+        {0, u"JK-123456D", 257, u"0x101:Invalid NINO Length:10"},
+        {0, u"JK-12-34-56D", 257, u"0x101:Invalid NINO Length:12"},
+        {0, u"JK-123456.D", 58, nino},     {0, u"JK-12-34.56-D", 58, nino},
+        {0, u"JK/123456/D", 259, nullptr}, {0, u"JK_12_34_56_D", 259, nullptr},
     };
-    for (auto& k : cases) {
-        SCOPED_TRACE(U8(k.in));
-        ctest::Call c = ctest::Mask(MaskCountryUK, 0, 0, k.in);
-        EXPECT_EQ(c.rc, k.status);
-        EXPECT_EQ(U8(c.msg), k.msg ? "NID ERROR " + U8(k.msg) : "untouched");
-        EXPECT_EQ(c.out, u"");
-        ctest::ExpectRow(Operands(nullptr), 20, 1, k.in, nullptr, k.status);
-    }
+    for (auto& k : cases) ctest::ExpectRefusal(MaskCountryUK, 0, u"switch=\"UK", 20, k);
     ctest::Call c = ctest::Mask(MaskCountryUK, 0, 0, u"JK123456D", KIND_INT32);
     EXPECT_EQ(c.rc, 263);
     EXPECT_EQ(c.msg, u"NID ERROR 0x107:Invalid Source DataType");
