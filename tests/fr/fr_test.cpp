@@ -23,11 +23,13 @@ std::string KeyOf(std::string s) {
     return {char('0' + k / 10), char('0' + k % 10)};
 }
 
-/* Masked positions (1..15) and separator of a descriptor, read from its notation. */
+/* Masked positions (1..15), separator and flag word of a descriptor, read from its
+** notation: whole fields masked (else no word), order number and key always. */
 struct Spelled {
     bool masked[16] = {};
     char sep = 0;
     int count = 0;
+    uint32_t word = 0;
 };
 Spelled Spell(const char16_t* p) {
     Spelled s;
@@ -36,13 +38,23 @@ Spelled Spell(const char16_t* p) {
         while (*p >= u'0' && *p <= u'9') n = n * 10 + (*p++ - u'0');
         for (bool x = (*p++ == u'X'); n > 0; --n) s.masked[++s.count <= 15 ? s.count : 0] = x;
     }
+    const struct { int from, to; uint32_t bit; } fields[] = {
+        {1, 1, FR_SEX}, {2, 3, FR_YEAR}, {4, 5, FR_MONTH}, {6, 7, FR_DEPT}, {8, 10, FR_COMMUNE}, {11, 15, 0}};
+    s.word = s.sep == '-' ? FR_HYPHEN : s.sep == ' ' ? FR_BLANK : FR_PLAIN;
+    for (auto& f : fields) {
+        int n = 0;
+        for (int p = f.from; p <= f.to; ++p) n += s.masked[p];
+        if (n ? n != f.to - f.from + 1 : !f.bit) return {};
+        if (n) s.word |= f.bit;
+    }
     return s;
 }
 
 std::string Compact(const std::string& v) { return v.size() == 16 ? v.substr(0, 13) + v.substr(14) : v; }
 
-/* Why a compact value is not a well-formed NIR; empty when it is. */
-std::string Malformed(const std::string& v) {
+/* Why a value is not a well-formed NIR; empty when it is. */
+std::string Malformed(const std::string& value) {
+    std::string v = Compact(value);
     if (v.size() != 15) return "length";
     std::string dc = v.substr(5, 2);
     int d = dc == "2A" ? DEPT_2A : dc == "2B" ? DEPT_2B : dc == "20" ? -1 : std::atoi(dc.c_str());
@@ -50,31 +62,8 @@ std::string Malformed(const std::string& v) {
         if (!isdigit((unsigned char)v[i]) && !(i == 6 && (dc == "2A" || dc == "2B"))) return "character";
     if (std::string("1278").find(v[0]) == std::string::npos) return "sex";
     if (v.substr(3, 2) < "01" || v.substr(3, 2) > "12") return "month";
-    if (d < 0 || d == DEPT_NONE || !IsValidCommuneFR(d, std::stoi(v.substr(7, 3)))) return "department or commune";
+    if (d < 0 || d == DEPT_NONE || !IsValidCommuneFR(d, std::stoi(v.substr(7, 3)))) return "commune";
     return KeyOf(v) == v.substr(13) ? "" : "key";
-}
-
-/* Each descriptor's flag word is what its notation spells: whole fields masked, order
-** number and key always, layout by separator; 69 different words. */
-TEST(FR, FormatTableMatchesTheNotation) {
-    const struct { int from, to; uint32_t bit; } fields[] = {
-        {1, 1, FR_SEX}, {2, 3, FR_YEAR}, {4, 5, FR_MONTH}, {6, 7, FR_DEPT}, {8, 10, FR_COMMUNE}, {11, 15, 0}};
-    std::set<uint32_t> words;
-    for (int i = 0; i < FR_FORMAT_COUNT; ++i) {
-        SCOPED_TRACE(U8(FormatTableFR[i]));
-        Spelled s = Spell(FormatTableFR[i]);
-        uint32_t bits = s.sep == '-' ? FR_HYPHEN : s.sep == ' ' ? FR_BLANK : FR_PLAIN;
-        for (auto& f : fields) {
-            int n = 0;
-            for (int p = f.from; p <= f.to; ++p) n += s.masked[p];
-            EXPECT_TRUE(n == 0 ? f.bit != 0 : n == f.to - f.from + 1);
-            if (n) bits |= f.bit;
-        }
-        EXPECT_EQ(s.count, 15);
-        EXPECT_EQ(FormatFlagsFR(i), bits);
-        words.insert(FormatFlagsFR(i));
-    }
-    EXPECT_EQ(words.size(), 69u);
 }
 
 /* Set-up: flag word and message of a format operand, the column checks and type codes. */
@@ -277,8 +266,9 @@ TEST(FR, Random) {
     for (auto& [d, n] : dept) EXPECT_NEAR(n / double(N), 1 / 97.0, 0.005) << d;
 }
 
-/* A generated sample under every descriptor: each output is a well-formed NIR, copies what
-** its descriptor copies, has its layout and is the same on every run and in another column. */
+/* Each descriptor's flag word is what its notation spells (69 different words); under
+** each, every output of a generated sample is a well-formed NIR, copies what the descriptor
+** copies, has its layout and is the same on every run and in another column. */
 TEST(FR, EveryDescriptorGivesValidOutputs) {
     std::mt19937 rng(20240611);
     std::vector<std::string> inputs;
@@ -292,26 +282,32 @@ TEST(FR, EveryDescriptorGivesValidOutputs) {
         const char* seps[3] = {"", "-", " "};
         inputs.push_back(s13 + std::string(seps[inputs.size() % 3]) + KeyOf(s13));
     }
+    std::set<uint32_t> words;
     for (int f = -1; f < FR_FORMAT_COUNT; ++f) {
         const char16_t* fmt = f < 0 ? u"5X2C8X" : FormatTableFR[f];
         std::u16string ops = f < 0 ? u"switch=\"FR" : u"switch=\"FR,format=(FR=" + std::u16string(fmt) + u")";
+        SCOPED_TRACE(U8(ops));
         Spelled spelled = Spell(fmt);
+        ASSERT_EQ(spelled.count, 15);
+        if (f >= 0) {
+            EXPECT_EQ(FormatFlagsFR(f), spelled.word);
+            words.insert(FormatFlagsFR(f));
+        }
         hostemu::ColumnMap first = ctest::Map(ops, 16), second = ctest::Map(ops, 16);
         for (const std::string& in : inputs) {
-            SCOPED_TRACE(in + " " + U8(ops));
             first.set(u"NID", U16(in));
             second.set(u"NID", U16(in));
-            std::string out = U8(first.row().put);
-            ASSERT_EQ(U8(first.row().put), out);
-            ASSERT_EQ(U8(second.row().put), out);
+            std::string out = U8(first.row().put), co = Compact(out);
+            ASSERT_EQ(U8(first.row().put), out) << in;
+            ASSERT_EQ(U8(second.row().put), out) << in;
             char sep = f >= 0 ? spelled.sep : in.size() == 16 ? in[13] : 0;
-            ASSERT_EQ(out.size() == 16 ? out[13] : 0, sep);
-            std::string ci = Compact(in), co = Compact(out);
-            ASSERT_EQ(Malformed(co), "") << out;
+            ASSERT_EQ(out.size() == 16 ? out[13] : 0, sep) << in;
+            ASSERT_EQ(Malformed(out), "") << in << " -> " << out;
             for (int p = 1; p <= 15; ++p)
-                if (!spelled.masked[p]) { ASSERT_EQ(ci[p - 1], co[p - 1]) << out; }
+                if (!spelled.masked[p]) { ASSERT_EQ(Compact(in)[p - 1], co[p - 1]) << in << " -> " << out; }
         }
     }
+    EXPECT_EQ(words.size(), 69u);
 }
 
 /* Arbitrary input is refused or masked to a well-formed NIR, never anything else. */
@@ -327,7 +323,7 @@ TEST(FR, ArbitraryInputIsRefusedOrMasked) {
             auto r = m.row();
             ASSERT_TRUE(r.rc == 0 || r.rc == 1) << U8(v);
             if (r.rc == 0 && !r.put.empty() && r.put[0] != u' ') {
-                ASSERT_EQ(Malformed(Compact(U8(r.put))), "") << U8(v);
+                ASSERT_EQ(Malformed(U8(r.put)), "") << U8(v);
             }
         }
     }
