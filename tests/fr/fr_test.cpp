@@ -1,7 +1,4 @@
-/*
-** fr_test.cpp - the French NIR: set-up, worked values and refusals, the sex digit, the
-** commune table, random draws, and every descriptor over a generated sample.
-*/
+/* fr_test.cpp - the French NIR: set-up, masks, refusals, communes, random draws, descriptors. */
 #include <gtest/gtest.h>
 
 #include <map>
@@ -93,8 +90,7 @@ TEST(FR, Init) {
     for (auto& k : cases) ctest::ExpectInit(InitCountryFR, std::u16string(u"switch=\"FR") + k.ops, k);
 }
 
-/* Worked values, layouts and blanks through the entry point (out null: refused, counted
-** as invalid data). */
+/* Worked values, layouts and blanks through the entry (out null: refused as invalid data). */
 TEST(FR, MaskRows) {
     struct { const char16_t* fmt; int32_t destLength; int16_t destType; const char16_t *in, *out; } cases[] = {
         {u"", 20, 1, u"185057511234529", u"283027511108627"},
@@ -181,10 +177,8 @@ TEST(FR, SexDigitByMonth) {
     }
 }
 
-/* Validity and stepping examples (v valid, u step up, d step down); then for every index,
-** lists ascending inside 1..maxCommune, both steps ending on the nearest valid number
-** (found here one number at a time), and a draw ending (draws count up from 0, so it meets
-** the lowest valid number). */
+/* Examples (v valid, u step up, d step down); for every index, sorted lists, steps to the
+** nearest valid number and a draw ending (on draws 0, 1, ...: the lowest valid number). */
 TEST(FR, CommuneTable) {
     struct { int d, c; char op; int want; } cases[] = {
         {97, 135, 'v', 0},   {97, 134, 'v', 1},   {75, 120, 'v', 1},   {75, 121, 'v', 0},
@@ -228,9 +222,8 @@ TEST(FR, CommuneTable) {
     }
 }
 
-/* Scripted draws give exact values and layouts (a 13-character value gets its key), the
-** source unread; real draws: sex 1 and 2 four times in ten, 7 and 8 once, each department
-** index but 96 once in 97. */
+/* Scripted draws give exact values (13 characters: plus the key); real draws: sex 1 and 2
+** four times in ten, 7 and 8 once, each department index but 96 once in 97. */
 TEST(FR, Random) {
     struct { const char16_t* fmt; int32_t destLength; std::vector<uint32_t> draws; std::string out; } cases[] = {
         {u"", 20, {0, 50, 4, 75, 111, 345}, "150057511234595"},
@@ -241,14 +234,8 @@ TEST(FR, Random) {
         {u"", 20, {3, 1, 2, 20, 1, 5, 999}, "101032A006999"}, /* 2A/002 excluded: drawn again */
     };
     for (auto& k : cases) {
-        hostemu::ColumnMap m = ctest::Map(std::u16string(u"switch=\"FR,method=random") + k.fmt, k.destLength);
-        ctest::ScriptedDraws draws(k.draws);
-        auto r = m.row();
         std::string want = k.out.size() == 13 ? k.out + KeyOf(k.out) : k.out;
-        EXPECT_EQ(r.rc, 0);
-        EXPECT_TRUE(r.gets.empty());
-        EXPECT_EQ(U8(r.put), want);
-        EXPECT_EQ(ctest::ScriptedDraws::taken, k.draws.size()) << want;
+        ctest::ExpectDrawn(std::u16string(u"switch=\"FR,method=random") + k.fmt, k.destLength, k.draws, want);
     }
     const int N = 40000;
     hostemu::ColumnMap m = ctest::Map(u"switch=\"FR,method=random");
@@ -266,9 +253,8 @@ TEST(FR, Random) {
     for (auto& [d, n] : dept) EXPECT_NEAR(n / double(N), 1 / 97.0, 0.005) << d;
 }
 
-/* Each descriptor's flag word is what its notation spells (69 different words); under
-** each, every output of a generated sample is a well-formed NIR, copies what the descriptor
-** copies, has its layout and is the same on every run and in another column. */
+/* Each descriptor's word is what it spells (69 words); under each, a sample's outputs are
+** well formed, copy what it copies, have its layout and are the same in another column. */
 TEST(FR, EveryDescriptorGivesValidOutputs) {
     std::mt19937 rng(20240611);
     std::vector<std::string> inputs;

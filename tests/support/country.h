@@ -1,7 +1,5 @@
-/*
-** country.h - what the four country test programs share: scripted draws, the init and
-** row routines called on their own, and one row through the entry point.
-*/
+/* country.h - what the four country test programs share: scripted draws, the routines
+** called on their own, set-up cases, rows and refusals through the entry point. */
 #ifndef ZT0NID_TESTS_COUNTRY_H
 #define ZT0NID_TESTS_COUNTRY_H
 
@@ -45,8 +43,7 @@ struct Call {
 };
 using CountryFn = int32_t (*)(RBPDATA*, uint32_t*);
 
-/* Runs fn on the given columns, type codes, operands and input; the message starts as
-** "untouched". */
+/* Runs fn on the columns, type codes, operands and input; the message starts "untouched". */
 inline Call Run(CountryFn fn, uint16_t mode, const char16_t* ops, int16_t srcType, int32_t srcLength,
                 int16_t destType, int32_t destLength, int16_t codes, uint32_t word,
                 std::u16string in = u"", int32_t kind = KIND_STRING) {
@@ -71,15 +68,7 @@ inline Call Run(CountryFn fn, uint16_t mode, const char16_t* ops, int16_t srcTyp
     return {rc, word, msg, out, rbp.SrcDataType, rbp.DestDataType, rbp.OutLength, rbp.OutKind};
 }
 
-/* The init routine on a source of srcType/srcLength and a destination of destType/destLength
-** (type codes -7 and the word all ones before). */
-inline Call Init(CountryFn fn, uint16_t mode, const char16_t* ops, int16_t srcType, int32_t srcLength,
-                 int16_t destType, int32_t destLength) {
-    return Run(fn, mode, ops, srcType, srcLength, destType, destLength, -7, 0xffffffffu);
-}
-
-/* The row routine on one input, with flag word `word` and a destination of 20 characters
-** and type code destCode. */
+/* The row routine on one input: flag word `word`, a destination of 20 and type code destCode. */
 inline Call Mask(CountryFn fn, uint16_t mode, uint32_t word, const std::u16string& in,
                  int32_t kind = KIND_STRING, int16_t destCode = 1) {
     return Run(fn, uint16_t(MODE_MASK | mode), u"", 1, 20, 1, 20, destCode, word, in, kind);
@@ -90,8 +79,8 @@ inline hostemu::ColumnMap Map(const std::u16string& ops, int32_t destLength = 20
     return hostemu::ColumnMap(&KLOColMapWExit, ops, {{u"NID", 1, 20}}, {{u"NID", destType, destLength}});
 }
 
-/* One row of in through a fresh map: out is put and nothing counted, or (out null) the
-** row is skipped and counted once, under the counter of status; the end call succeeds. */
+/* One row of in through a fresh map: out put and nothing counted, or (out null) the row
+** skipped and counted once, under the counter of status; the end call succeeds. */
 inline void ExpectRow(const std::u16string& ops, int32_t destLength, int16_t destType,
                       const std::u16string& in, const char16_t* out, int32_t status = 0) {
     SCOPED_TRACE(U8(ops) + " [" + U8(in) + "]");
@@ -101,16 +90,27 @@ inline void ExpectRow(const std::u16string& ops, int32_t destLength, int16_t des
     EXPECT_EQ(r.rc, out ? 0 : 1);
     EXPECT_EQ(r.puts, out ? 1 : 0);
     if (out) { EXPECT_EQ(U8(r.put), U8(out)); }
-    /* null, data, length, conversion, part, separator */
-    const int32_t* counters = &m.workArea().NullInputCount;
-    const int k = status == RC_INVALID_DATA ? 1 : status == RC_INVALID_LENGTH ? 2
-                : status == RC_INVALID_PART ? 4 : 5;
+    const int32_t* counters = &m.workArea().NullInputCount; /* null, data, length, conversion, part, separator */
+    const int k = status == RC_INVALID_DATA ? 1 : status == RC_INVALID_LENGTH ? 2 : status == RC_INVALID_PART ? 4 : 5;
     for (int i = 0; i < 6; ++i) EXPECT_EQ(counters[i], !out && i == k ? 1 : 0) << "counter " << i;
     EXPECT_EQ(m.end(), 0);
 }
 
-/* A set-up case: mode, columns and operands; status, flag word, message (null: not
-** checked) and the type codes stored (0: not checked). */
+/* One row of a random run on scripted draws: out put, every draw taken, the source unread. */
+inline void ExpectDrawn(const std::u16string& ops, int32_t destLength, const std::vector<uint32_t>& draws,
+                        const std::string& out) {
+    SCOPED_TRACE(U8(ops) + " -> " + out);
+    hostemu::ColumnMap m = Map(ops, destLength);
+    ScriptedDraws scripted(draws);
+    hostemu::RowOutcome r = m.row();
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_EQ(U8(r.put), out);
+    EXPECT_EQ(ScriptedDraws::taken, draws.size());
+    EXPECT_TRUE(r.gets.empty());
+}
+
+/* A set-up case: method, columns, operands; then status, flag word (all ones before), message
+** (null: not checked) and type codes stored (-7 before; 0: not checked). */
 struct InitCase {
     const char16_t* ops;
     uint16_t mode;
@@ -126,7 +126,7 @@ struct InitCase {
 inline void ExpectInit(CountryFn fn, const std::u16string& ops, const InitCase& k) {
     SCOPED_TRACE(U8(ops) + " " + std::to_string(k.srcType) + "/" + std::to_string(k.srcLength) + " -> " +
                  std::to_string(k.destType) + "/" + std::to_string(k.destLength));
-    Call c = Init(fn, k.mode, ops.c_str(), k.srcType, k.srcLength, k.destType, k.destLength);
+    Call c = Run(fn, k.mode, ops.c_str(), k.srcType, k.srcLength, k.destType, k.destLength, -7, ~0u);
     EXPECT_EQ(c.rc, k.rc);
     EXPECT_EQ(c.word, k.word);
     if (k.msg) { EXPECT_EQ(U8(c.msg), U8(k.msg)); }
@@ -134,9 +134,9 @@ inline void ExpectInit(CountryFn fn, const std::u16string& ops, const InitCase& 
     if (k.destCode) { EXPECT_EQ(c.destType, k.destCode); }
 }
 
-/* A refusal: the row routine's status and message ("NID ERROR " and msg; null: left
-** untouched), nothing written; then through the entry point (ops, with validate=y when
-** mode asks for it) the row skipped and counted.  Status 0: accepted by the routine. */
+/* A refusal: the row routine's status and message ("NID ERROR " msg; null: untouched), nothing
+** written; then through the entry (ops, plus validate=y for MODE_VALIDATE) the row skipped
+** and counted.  Status 0: accepted by the routine. */
 struct Refusal {
     uint16_t mode;
     const char16_t* in;
