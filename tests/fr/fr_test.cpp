@@ -66,19 +66,14 @@ std::string Malformed(const std::string& value) {
 /* Set-up: flag word and message of a format operand, the column checks and type codes. */
 TEST(FR, Init) {
     const char16_t *bad = u"NID ERROR 0xffffffff :Invalid Format for source data value", *ok = u"untouched";
-    const char16_t* f15 = u",format=(FR=15X)";
+    const char16_t* f15 = u"(FR=15X)";
     const uint16_t M = MODE_MASK, R = MODE_RANDOM;
     const ctest::InitCase cases[] = {
-        {u"", M, 1, 20, 1, 20, 0, 0x2E, ok, 1, 1},
-        {u",format=5X2C8X", M, 1, 20, 1, 20, 0, 0x2E, ok, 1, 1},
-        {u",format=(IT=16X)", M, 1, 20, 1, 20, 0, 0x2E, ok, 1, 1},
-        {u",format=(FR=5x2c6x-2x)", M, 1, 20, 1, 20, 0, 0x16E, ok, 1, 1},
-        {u",format=(france=5x2c8x)", M, 1, 20, 1, 20, 0, 0x12F, ok, 1, 1},
-        {u",format=(FR=5X2C8X )", M, 1, 20, 1, 20, 0, 0x12F, ok, 1, 1},
-        {u",format=(FR=13X 2X)", M, 1, 20, 1, 20, 0, 0x1BE, ok, 1, 1},
-        {u",format=(FR=7C6X 2X)", M, 1, 20, 1, 20, 0, 0x1A0, ok, 1, 1},
-        {u",format=(FR=5X2C6X_2X)", M, 1, 20, 1, 20, 0, 0x2E, bad, 1, 1},
-        {u",format=(FR=5X 2C8X)", M, 1, 20, 1, 20, 0, 0x2E, bad, 1, 1},
+        {u"", M, 1, 20, 1, 20, 0, 0x2E, ok},                {u"5X2C8X", M, 1, 20, 1, 20, 0, 0x2E, ok},
+        {u"(IT=16X)", M, 1, 20, 1, 20, 0, 0x2E, ok},        {u"(FR=5x2c6x-2x)", M, 1, 20, 1, 20, 0, 0x16E, ok},
+        {u"(france=5x2c8x)", M, 1, 20, 1, 20, 0, 0x12F, ok}, {u"(FR=5X2C8X )", M, 1, 20, 1, 20, 0, 0x12F, ok},
+        {u"(FR=13X 2X)", M, 1, 20, 1, 20, 0, 0x1BE, ok},     {u"(FR=7C6X 2X)", M, 1, 20, 1, 20, 0, 0x1A0, ok},
+        {u"(FR=5X2C6X_2X)", M, 1, 20, 1, 20, 0, 0x2E, bad},  {u"(FR=5X 2C8X)", M, 1, 20, 1, 20, 0, 0x2E, bad},
         {f15, M, 1, 20, 1, 20, 0, 0x13F, ok, 1, 1},       {f15, M, 2, 15, 30, 255, 0, 0x13F, ok, 3, 31},
         {f15, M, 31, 20, 32, 20, 0, 0x13F, ok, 33, 35},   {f15, M, 33, 20, 5, 255, 0, 0x13F, ok, 37, -7},
         {f15, M, 8, 20, 1, 20, 7, 0, nullptr, -7, -7},    {f15, M, 11, 3, 1, 20, 7, 0, nullptr, -7, -7},
@@ -87,7 +82,8 @@ TEST(FR, Init) {
         {f15, M, 1, 20, 30, 300, 257, 0, nullptr, 1, 31}, {f15, R, 9, 3, 1, 20, 0, 0x13F, ok, -7, 1},
         {f15, R, 1, 20, 10, 20, 8, 0, nullptr, -7, -7},
     };
-    for (auto& k : cases) ctest::ExpectInit(InitCountryFR, std::u16string(u"switch=\"FR") + k.ops, k);
+    for (auto& k : cases)
+        ctest::ExpectInit(InitCountryFR, std::u16string(u"switch=\"FR") + (*k.ops ? u",format=" : u"") + k.ops, k);
 }
 
 /* Worked values, layouts and blanks through the entry (out null: refused as invalid data). */
@@ -135,10 +131,8 @@ TEST(FR, Refusals) {
     const char16_t* len = u"0x101:Invalid Length for source data value";
     const uint16_t V = MODE_VALIDATE;
     const ctest::Refusal cases[] = {
-        {0, u"1850575112345/29", 259, sep},
-        {0, u"1850575112345529", 259, sep},
-        {0, u"18505751123452", 257, len},
-        {0, u"18505751123452900", 257, len},
+        {0, u"1850575112345/29", 259, sep}, {0, u"1850575112345529", 259, sep},
+        {0, u"18505751123452", 257, len},    {0, u"18505751123452900", 257, len},
         {0, u"185052a00412329", 58, u"0x3a :Invalid Input Value (185052a00412329)"},
         {0, u"1850575112345-2X", 58, u"0x3a :Invalid Input Value (18505751123452X)"},
         {0, u"185053A00412329", 258, u" 0x11c :Department (\"0\")is not a valid department)"},

@@ -42,20 +42,14 @@ TEST(UK, Init) {
                    N = UK_OUT_NO_SUFFIX;
     const uint16_t M = MODE_MASK, R = MODE_RANDOM;
     const ctest::InitCase cases[] = {
-        {nullptr, M, 1, 20, 32, 20, 0, 0, nullptr, 0, 35},
-        {nullptr, M, 1, 20, 32, 8, 0, N, nullptr, 0, 35},
-        {u"2x-6x-1c", M, 1, 20, 32, 10, 0, G | C | H | P},
-        {u"2x-6x-1c", M, 1, 20, 32, 11, 0, G | G3 | H | P},
-        {u"2x-6x-1c", R, 1, 20, 32, 11, 0, G | G3 | H},
-        {u"2C-2X-2X-2X-1C", M, 1, 20, 32, 12, 0, G | C | H},
-        {u"2C-2X-2X-2X-1C", M, 1, 20, 32, 13, 0, G | G5 | H},
-        {u"2X.2X.2X.2X.1C", M, 1, 20, 32, 8, 0, G | C | D | P | N},
-        {u"2C 6X 1C", M, 1, 20, 32, 11, 0, G | G3 | B},
-        {u"8X1C", R, 1, 20, 32, 9, 0, G | C | P},
-        {u"2c6x1c", M, 1, 20, 32, 9, 0, G | C},
-        {u"2C/6X/1C", M, 1, 20, 32, 11, 0, 0},
-        {nullptr, M, 1, 20, 32, 7, 257, 0},  {nullptr, M, 1, 20, 32, 256, 257, 0},
-        {nullptr, M, 9, 20, 32, 20, 7, 0},   {nullptr, R, 9, 20, 32, 20, 0, 0, nullptr, 0, 35},
+        {nullptr, M, 1, 20, 32, 20, 0, 0, nullptr, 0, 35},  {nullptr, M, 1, 20, 32, 8, 0, N, nullptr, 0, 35},
+        {u"2x-6x-1c", M, 1, 20, 32, 10, 0, G | C | H | P},   {u"2x-6x-1c", M, 1, 20, 32, 11, 0, G | G3 | H | P},
+        {u"2x-6x-1c", R, 1, 20, 32, 11, 0, G | G3 | H},      {u"2C-2X-2X-2X-1C", M, 1, 20, 32, 12, 0, G | C | H},
+        {u"2C-2X-2X-2X-1C", M, 1, 20, 32, 13, 0, G | G5 | H}, {u"8X1C", R, 1, 20, 32, 9, 0, G | C | P},
+        {u"2C 6X 1C", M, 1, 20, 32, 11, 0, G | G3 | B},      {u"2X.2X.2X.2X.1C", M, 1, 20, 32, 8, 0, G | C | D | P | N},
+        {u"2c6x1c", M, 1, 20, 32, 9, 0, G | C},              {u"2C/6X/1C", M, 1, 20, 32, 11, 0, 0},
+        {nullptr, M, 1, 20, 32, 7, 257, 0},                  {nullptr, M, 1, 20, 32, 256, 257, 0},
+        {nullptr, M, 9, 20, 32, 20, 7, 0},                   {nullptr, R, 9, 20, 32, 20, 0, 0, nullptr, 0, 35},
     };
     for (auto& k : cases) ctest::ExpectInit(InitCountryUK, Operands(k.ops), k);
     ctest::ExpectInit(InitCountryUK, u"switch=\"UK,format=2C-6X-1C", {nullptr, M, 1, 20, 32, 11, 0, 0});
@@ -64,24 +58,15 @@ TEST(UK, Init) {
 /* Worked values; the source's layout kept only where the destination holds it. */
 TEST(UK, MaskRows) {
     struct { const char16_t *in, *fmt; int32_t destLength; const char16_t* out; } cases[] = {
-        {u"JK123456D", nullptr, 11, u"JK035776D"},
-        {u"JK-123456-D", nullptr, 11, u"JK-035776-D"},
-        {u"JK-123456-D", nullptr, 10, u"JK035776D"},
-        {u"JK 12 34 56 D", nullptr, 13, u"JK 03 57 76 D"},
-        {u"JK.123456", nullptr, 9, u"JK.035776"},
-        {u"JK123456D", u"2X-6X-1C", 11, u"ZP-035776-D"},
-        {u"JK123456D", u"2C.2X.2X.2X.1C", 13, u"JK.03.57.76.D"},
-        {u"JK123456D", nullptr, 8, u"JK035776"},
-        {u"JK468753A", nullptr, 9, u"JK572364A"},
-        {u"PL654321", u"8X1C", 9, u"PK140988"},
-        {u"JK-12-34-56", nullptr, 11, u"JK-03-57-76"},
-        {u"JK 12 34 56 D", nullptr, 11, u"JK035776D"},
-        {u"JK 123456", nullptr, 8, u"JK035776"},
-        {u"JK123456d", nullptr, 9, u"JK035776d"},
-        {u"JK 12 34 56", u"2x-6x-1c", 11, u"ZP-035776"},
-        {u"JK123456", u"2C-2X-2X-2X-1C", 13, u"JK-03-57-76"},
-        {u"JK-12-34-56-D", u"2X-6X-1C", 8, u"ZP035776"},
-        {u"JK-123456-D", u"2C/6X/1C", 11, u"JK-035776-D"},
+        {u"JK123456D", nullptr, 11, u"JK035776D"},        {u"JK-123456-D", nullptr, 11, u"JK-035776-D"},
+        {u"JK-123456-D", nullptr, 10, u"JK035776D"},      {u"JK 12 34 56 D", nullptr, 13, u"JK 03 57 76 D"},
+        {u"JK.123456", nullptr, 9, u"JK.035776"},         {u"JK123456D", u"2X-6X-1C", 11, u"ZP-035776-D"},
+        {u"JK123456D", u"2C.2X.2X.2X.1C", 13, u"JK.03.57.76.D"}, {u"JK123456D", nullptr, 8, u"JK035776"},
+        {u"JK468753A", nullptr, 9, u"JK572364A"},         {u"PL654321", u"8X1C", 9, u"PK140988"},
+        {u"JK-12-34-56", nullptr, 11, u"JK-03-57-76"},    {u"JK 12 34 56 D", nullptr, 11, u"JK035776D"},
+        {u"JK 123456", nullptr, 8, u"JK035776"},          {u"JK123456d", nullptr, 9, u"JK035776d"},
+        {u"JK 12 34 56", u"2x-6x-1c", 11, u"ZP-035776"},  {u"JK123456", u"2C-2X-2X-2X-1C", 13, u"JK-03-57-76"},
+        {u"JK-12-34-56-D", u"2X-6X-1C", 8, u"ZP035776"},  {u"JK-123456-D", u"2C/6X/1C", 11, u"JK-035776-D"},
     };
     for (auto& k : cases) ctest::ExpectRow(Operands(k.fmt), k.destLength, 1, k.in, k.out);
     ctest::ExpectRow(Operands(nullptr), 13, 2, u"         ", u"");
