@@ -5,8 +5,6 @@
 #include "support/country.h"
 #include "support/log_file.h"
 
-namespace {
-
 using ctest::U8;
 
 /* Set-up: column checks, the flag word of a format operand and the destination's code. */
@@ -138,5 +136,3 @@ TEST(ES, Random) {
         EXPECT_LT(nie, draws * 13 / 100);
     }
 }
-
-} // namespace

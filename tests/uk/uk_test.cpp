@@ -6,11 +6,9 @@
 #include "countries/uk/uk.h"
 #include "support/country.h"
 
-namespace {
-
 using ctest::U8;
 
-std::u16string Operands(const char16_t* format, const char16_t* method = u"") {
+static std::u16string Operands(const char16_t* format, const char16_t* method = u"") {
     std::u16string ops = std::u16string(u"switch=\"UK") + method;
     return format ? ops + u",format=(UK=" + format + u")" : ops;
 }
@@ -166,5 +164,3 @@ TEST(UK, Random) {
         for (int s : suffixes) EXPECT_TRUE(destLength == 8 || s > 800) << s;
     }
 }
-
-} // namespace
