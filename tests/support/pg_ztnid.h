@@ -1,16 +1,9 @@
 /*
-** pg_ztnid.h - a PostgreSQL installation that sees the ztnid extension of this build,
-** and a small libpq client, for the extension's tests and benchmark.
-**
-** PostgreSQL 15 finds extensions only in its own share and lib folders, which it
-** computes from the real location of its binary.  ExtensionTree() therefore copies the
-** server's binaries into a temporary tree that mirrors the installation's paths, links
-** every installed file into it, adds ztnid.so, ztnid.control and the script, and points
-** $ZT_PG_BINDIR (read by pg_cluster.h) at it.  Nothing is installed system-wide; the
-** tree is removed when the program exits.
-**
-** Needs ZT_PG_EXTENSION_DIR, ZT_PG_BINDIR, ZT_PG_PKGLIBDIR and ZT_PG_SHAREDIR defined
-** by the build (sql/CMakeLists.txt).
+** pg_ztnid.h - a PostgreSQL installation that sees this build's ztnid extension, and a small
+** libpq client, for the extension's tests and benchmark.  PostgreSQL finds extensions only
+** beside its own binary: ExtensionTree() copies the binaries into a temporary tree mirroring
+** the installation (every installed file linked, ztnid added), points $ZT_PG_BINDIR (read by
+** pg_cluster.h) at it, and removes it at exit.  Paths come from the build (sql/CMakeLists.txt).
 */
 #ifndef ZT0NID_TESTS_PG_ZTNID_H
 #define ZT0NID_TESTS_PG_ZTNID_H
@@ -38,7 +31,7 @@ struct TreeOwner {
     std::string root;
     ~TreeOwner() {
         std::error_code ec;
-        if (!root.empty()) fs::remove_all(root, ec);
+        fs::remove_all(root, ec);
     }
 };
 
@@ -113,22 +106,17 @@ public:
     explicit Connection(const std::string& conninfo) : conn_(PQconnectdb(conninfo.c_str())) {}
     ~Connection() { PQfinish(conn_); }
     Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
     bool ok() const { return PQstatus(conn_) == CONNECTION_OK; }
     std::string error() const { return PQerrorMessage(conn_); }
 
     QueryResult query(const std::string& sql) {
         QueryResult r;
         PGresult* res = PQexec(conn_, sql.c_str());
-        ExecStatusType st = PQresultStatus(res);
-        r.ok = st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK;
-        if (!r.ok) {
-            r.error = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) ? PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY)
-                                                                       : PQerrorMessage(conn_);
-            const char* state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
-            r.sqlstate = state ? state : "";
-        }
+        r.ok = PQresultStatus(res) == PGRES_COMMAND_OK || PQresultStatus(res) == PGRES_TUPLES_OK;
+        const char *message = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY),
+                   *state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
+        r.error = r.ok ? "" : message ? message : PQerrorMessage(conn_);
+        r.sqlstate = r.ok || !state ? "" : state;
         for (int i = 0; r.ok && i < PQntuples(res); ++i) {
             r.rows.emplace_back();
             for (int j = 0; j < PQnfields(res); ++j)
