@@ -27,20 +27,18 @@ TEST(Ff1, NistSamples) {
     };
     const std::string digits = "0123456789abcdefghijklmnopqrstuvwxyz";
     for (const auto& r : rows) {
-        std::string key = Bytes(r.key), tweak = Bytes(r.tweak);
+        std::string key = Bytes(r.key), tweak = Bytes(r.tweak), plain = r.plain, got = plain, again = plain;
         FF1KEY k;
-        ASSERT_TRUE(FF1OpenKey(&k, reinterpret_cast<const uint8_t*>(key.data()), key.size()));
         FF1DOMAIN dom;
-        int n = int(std::string(r.plain).size());
-        ASSERT_TRUE(FF1SetDomain(&dom, &k, r.radix, n, reinterpret_cast<const uint8_t*>(tweak.data()), tweak.size(), false));
+        ASSERT_TRUE(FF1OpenKey(&k, reinterpret_cast<const uint8_t*>(key.data()), key.size()));
+        ASSERT_TRUE(FF1SetDomain(&dom, &k, r.radix, int(plain.size()), reinterpret_cast<const uint8_t*>(tweak.data()),
+                                 tweak.size(), false));
         uint16_t in[32], out[32], back[32];
-        for (int i = 0; i < n; ++i) in[i] = uint16_t(digits.find(r.plain[i]));
+        for (size_t i = 0; i < plain.size(); ++i) in[i] = uint16_t(digits.find(plain[i]));
         FF1Numerals(&dom, in, out, false);
         FF1Numerals(&dom, out, back, true);
-        std::string got, again;
-        for (int i = 0; i < n; ++i) got += digits[out[i]], again += digits[back[i]];
-        EXPECT_EQ(got, r.cipher) << r.key << " " << r.tweak;
-        EXPECT_EQ(again, r.plain);
+        for (size_t i = 0; i < plain.size(); ++i) got[i] = digits[out[i]], again[i] = digits[back[i]];
+        EXPECT_EQ(got + " " + again, std::string(r.cipher) + " " + plain) << r.key << " " << r.tweak;
         FF1FreeDomain(&dom);
         FF1CloseKey(&k);
     }

@@ -10,7 +10,6 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <regex>
 #include <sstream>
 
 #include "host/emul/host_emul.h"
@@ -147,23 +146,16 @@ TEST_F(Postgres, MasksGeneratedRowsAsTheExitAndTheSameInParallel) {
     }
     Exec("CREATE TEMP TABLE exit_put (id int, value text)");
     ASSERT_EQ(db_->copyIn("COPY exit_put FROM STDIN", copy), "");
-    Exec("UPDATE generated g SET expected = e.value FROM exit_put e WHERE e.id = g.id");
-    Exec("ANALYZE generated");
+    Exec("UPDATE generated g SET expected = e.value FROM exit_put e WHERE e.id = g.id; ANALYZE generated");
 
-    const std::string compare =
-        "SELECT string_agg(country || ' ' || n || ' ' || masked || ' ' || differ, ', ' ORDER BY country) FROM"
-        " (SELECT country, count(*) n, count(expected) masked, count(*) FILTER"
-        "  (WHERE ztnid.mask(nid, country, ops) IS DISTINCT FROM expected) differ FROM generated GROUP BY 1) s";
+    const std::string compare = "SELECT count(*) FILTER (WHERE ztnid.mask(nid, country, ops) IS DISTINCT FROM expected)"
+                                " || ' differ, ' || count(expected) FROM generated";
     std::string serial = Value(compare);
-    EXPECT_TRUE(std::regex_match(serial, std::regex("ES 25000 \\d+ 0, FR 25000 \\d+ 0, IT 25000 \\d+ 0, UK 25000 \\d+ 0")))
-        << serial;
-    EXPECT_GT(std::stoi(Value("SELECT count(expected) FROM generated")), 50000);
-
+    EXPECT_EQ(serial.substr(0, 10), "0 differ, ") << serial;
+    EXPECT_GT(std::atoi(serial.c_str() + 10), 50000) << serial; /* of 100,000 values */
     // The same through parallel workers.
-    for (const char* sql : {"SET force_parallel_mode = regress", "SET max_parallel_workers_per_gather = 2",
-                            "SET parallel_setup_cost = 0", "SET parallel_tuple_cost = 0",
-                            "SET min_parallel_table_scan_size = 0"})
-        Exec(sql);
+    Exec("SET force_parallel_mode = regress; SET max_parallel_workers_per_gather = 2; SET parallel_setup_cost = 0;"
+         " SET parallel_tuple_cost = 0; SET min_parallel_table_scan_size = 0");
     std::string plan;
     for (const auto& row : db_->query("EXPLAIN (ANALYZE, COSTS OFF, TIMING OFF) " + compare).rows) plan += *row[0] + "\n";
     EXPECT_NE(plan.find("Workers Launched: 2"), std::string::npos) << plan;

@@ -8,7 +8,6 @@
 #ifndef ZT0NID_TESTS_PG_ZTNID_H
 #define ZT0NID_TESTS_PG_ZTNID_H
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <libpq-fe.h>
@@ -16,7 +15,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,58 +22,33 @@
 
 namespace pgtest {
 
-namespace fs = std::filesystem;
-
 /* Removes the tree at exit. */
 struct TreeOwner {
     std::string root;
     ~TreeOwner() {
         std::error_code ec;
-        fs::remove_all(root, ec);
+        std::filesystem::remove_all(root, ec);
     }
 };
-
-/* Links every entry of `from` into `to`, except `skip`. */
-inline void LinkEntries(const fs::path& from, const fs::path& to, const std::string& skip = "") {
-    fs::create_directories(to);
-    for (const fs::directory_entry& e : fs::directory_iterator(from))
-        if (e.path().filename() != skip) fs::create_symlink(e.path(), to / e.path().filename());
-}
 
 /* Builds the tree once; the bin folder to use, or "" with *why. */
 inline std::string ExtensionTree(std::string* why) {
     static TreeOwner owner;
     static std::string bindir, reason;
-    if (!bindir.empty() || !reason.empty()) {
-        if (why) *why = reason;
-        return bindir;
+    char tmpl[] = "/tmp/ztnid-pgroot-XXXXXX";
+    if (bindir.empty() && reason.empty() && mkdtemp(tmpl)) {
+        const std::string root = owner.root = tmpl, bin = root + ZT_PG_BINDIR, lib = root + ZT_PG_PKGLIBDIR,
+                          share = root + ZT_PG_SHAREDIR, ext = ZT_PG_EXTENSION_DIR;
+        // The binaries copied (the server finds its files from its own path), the rest linked.
+        const std::string sh = "set -e; mkdir -p " + bin + " " + lib + " " + share + "; cd " ZT_PG_BINDIR
+                               "; cp postgres initdb pg_ctl " + bin + "; cp -rs " ZT_PG_PKGLIBDIR "/. " + lib +
+                               "; cp -rs " ZT_PG_SHAREDIR "/. " + share + "; cd " + ext +
+                               "; cp --remove-destination ztnid.so " + lib +
+                               "; cp --remove-destination *.control *.sql " + share + "/extension; chmod -R a+rX " + root;
+        if (std::system(sh.c_str()) == 0) bindir = bin;
     }
-    try {
-        char tmpl[] = "/tmp/ztnid-pgroot-XXXXXX";
-        if (!mkdtemp(tmpl)) throw std::runtime_error("cannot make a temporary directory");
-        owner.root = tmpl;
-        chmod(tmpl, 0755); /* the server's user reads it */
-        const fs::path root = tmpl, ext = ZT_PG_EXTENSION_DIR;
-        const fs::path bin = root / fs::path(ZT_PG_BINDIR).relative_path();
-        const fs::path lib = root / fs::path(ZT_PG_PKGLIBDIR).relative_path();
-        const fs::path share = root / fs::path(ZT_PG_SHAREDIR).relative_path();
-        fs::create_directories(bin);
-        for (const char* program : {"postgres", "initdb", "pg_ctl"})
-            fs::copy_file(fs::path(ZT_PG_BINDIR) / program, bin / program);
-        LinkEntries(ZT_PG_PKGLIBDIR, lib);
-        fs::copy_file(ext / "ztnid.so", lib / "ztnid.so");
-        LinkEntries(ZT_PG_SHAREDIR, share, "extension");
-        LinkEntries(fs::path(ZT_PG_SHAREDIR) / "extension", share / "extension");
-        for (const fs::directory_entry& e : fs::directory_iterator(ext))
-            if (e.path().extension() == ".control" || e.path().extension() == ".sql")
-                fs::copy_file(e.path(), share / "extension" / e.path().filename());
-        for (const fs::directory_entry& e : fs::recursive_directory_iterator(root)) /* for the server's user */
-            if (e.is_directory() && !e.is_symlink()) chmod(e.path().c_str(), 0755);
-        bindir = bin.string();
-        setenv("ZT_PG_BINDIR", bindir.c_str(), 1);
-    } catch (const std::exception& e) {
-        reason = std::string("cannot build the PostgreSQL tree: ") + e.what();
-    }
+    if (bindir.empty() && reason.empty()) reason = "cannot build the PostgreSQL tree in /tmp";
+    if (!bindir.empty()) setenv("ZT_PG_BINDIR", bindir.c_str(), 1);
     if (why) *why = reason;
     return bindir;
 }
