@@ -13,7 +13,7 @@ TEST(ES, Init) {
     const ctest::InitCase cases[] = {
         {u"", M, 1, 20, 1, 8, 0, 0, nullptr, 0, 1},      {u"", M, 1, 20, 1, 7, 257, 0},
         {u"", M, 1, 255, 33, 255, 0, 0, nullptr, 0, 37}, {u"", M, 1, 256, 1, 20, 257, 0},
-        {u"", M, 5, 20, 1, 20, 7, 0},                     {u"", R, 5, 2, 1, 20, 0, 0}, /* source unchecked */
+        {u"", M, 5, 20, 1, 20, 7, 0}, {u"", R, 5, 2, 1, 20, 0, 0, nullptr, 0, 1}, /* random: source unchecked */
         {u"", R, 1, 20, 3, 20, 8, 0},
         {u",format=(ES=8x)", M, 1, 20, 1, 20, 0, ES_OUT_COMPACT},
         {u",format=(FR=5X2C8X,ES=7x-1X)", M, 1, 20, 1, 20, 0, ES_OUT_HYPHEN},
