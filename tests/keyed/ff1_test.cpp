@@ -59,29 +59,31 @@ TEST(Ff1, RefusesBadParameters) {
     FF1CloseKey(&k);
 }
 
-/* The table of round values gives what the rounds compute, and the permutation of a whole
-** domain of 10^6 is one to one. */
-TEST(Ff1, TableAgreesWithTheRoundsOverAWholeDomain) {
+/* The table of round values gives what the rounds compute (over the Spanish numbers: halves
+** of 3 and 4 digits), and the permutation of a whole domain of 10^6 is one to one. */
+TEST(Ff1, TableAgreesWithTheRoundsAndPermutesAWholeDomain) {
     const uint8_t key[16] = {7};
     FF1KEY k;
+    FF1DOMAIN es, small;
     ASSERT_TRUE(FF1OpenKey(&k, key, sizeof key));
-    FF1DOMAIN dom;
-    ASSERT_TRUE(FF1SetDomain(&dom, &k, 10, 6, reinterpret_cast<const uint8_t*>("ES"), 2, true));
-    ASSERT_NE(dom.table, nullptr);
-    FF1DOMAIN computed = dom;
+    ASSERT_TRUE(FF1SetDomain(&es, &k, 10, 7, reinterpret_cast<const uint8_t*>("ES"), 2, true));
+    ASSERT_TRUE(FF1SetDomain(&small, &k, 10, 6, nullptr, 0, true));
+    ASSERT_TRUE(es.table && small.table);
+    FF1DOMAIN computed = es;
     computed.table = nullptr;
-    std::vector<bool> seen(1000000);
     int bad = 0;
+    for (uint64_t x = 0; x < 10000000; x += 97) {
+        uint64_t y = FF1Encrypt(&es, x);
+        bad += y != FF1Encrypt(&computed, x) || FF1Decrypt(&computed, y) != x;
+    }
+    std::vector<bool> seen(1000000);
     for (uint64_t x = 0; x < seen.size(); ++x) {
-        uint64_t y = FF1Encrypt(&dom, x);
+        uint64_t y = FF1Encrypt(&small, x);
         bad += y >= seen.size() || seen[y];
         if (y < seen.size()) seen[y] = true;
-        if (x % 97 == 0) {
-            ASSERT_EQ(y, FF1Encrypt(&computed, x)) << x;
-            ASSERT_EQ(FF1Decrypt(&computed, y), x);
-        }
     }
     EXPECT_EQ(bad, 0);
-    FF1FreeDomain(&dom);
+    FF1FreeDomain(&es);
+    FF1FreeDomain(&small);
     FF1CloseKey(&k);
 }

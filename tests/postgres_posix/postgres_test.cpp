@@ -38,42 +38,33 @@ protected:
     static void SetUpTestSuite() {
         // The exit's log directory in the server (status=y reports end calls there).
         char tmpl[] = "/tmp/ztnid-pglog-XXXXXX";
-        if (mkdtemp(tmpl)) {
-            logDir_ = tmpl;
-            chmod(tmpl, 0777);
-            setenv("ZTNID_DRIVE_C", tmpl, 1);
-        }
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        logDir_ = tmpl;
+        chmod(tmpl, 0777);
+        setenv("ZTNID_DRIVE_C", tmpl, 1);
         std::string why;
         const pgtest::PgCluster* cluster = pgtest::ZtnidCluster(&why);
         unsetenv("ZTNID_DRIVE_C"); /* the server's alone: this program and ztnid log elsewhere */
-        if (!cluster) {
-            failure_ = "no cluster: " + why;
-            return;
-        }
+        ASSERT_NE(cluster, nullptr) << why;
         db_ = std::make_unique<Connection>(cluster->conninfo());
-        if (!db_->ok()) {
-            failure_ = "cannot connect: " + db_->error();
-            return;
-        }
+        ASSERT_TRUE(db_->ok()) << db_->error();
         // ztnid masks the sample, plainly and with the key (FR=15X); the tables hold the same columns.
         const std::string dir = cluster->dir + "/";
         std::ofstream(dir + "nid.key") << kHexKey << "\n";
-        for (const char* sql : {"CREATE EXTENSION ztnid",
-                                "CREATE TABLE people (id int PRIMARY KEY, first_name text, last_name text, city text,"
-                                " country text, nid text, note text)",
-                                "CREATE TABLE people_ztnid (LIKE people)", "CREATE TABLE people_keyed (LIKE people)"}) {
-            if (pgtest::QueryResult r = db_->query(sql); !r.ok) failure_ = std::string(sql) + ": " + r.error;
-        }
+        Exec("CREATE EXTENSION ztnid; CREATE TABLE people (id int PRIMARY KEY, first_name text, last_name text,"
+             " city text, country text, nid text, note text); CREATE TABLE people_ztnid (LIKE people);"
+             " CREATE TABLE people_keyed (LIKE people)");
         const std::string load[][2] = {
-            {"people", ""}, {"people_ztnid", "--map nid=switch=country"},
-            {"people_keyed", "--map 'nid=switch=country,format=(FR=15X)' --keyed nid=hr --key-file '" + dir + "nid.key'"}};
+            {"people_ztnid", "--map nid=switch=country"},
+            {"people_keyed", "--map 'nid=switch=country,format=(FR=15X)' --keyed nid=hr --key-file " + dir + "nid.key"}};
+        ASSERT_EQ(db_->copyIn("COPY people FROM STDIN (FORMAT csv, HEADER)", ReadFile(kSample)), "");
         for (const auto& [table, args] : load) {
-            std::string csv = table == "people" ? kSample : dir + table + ".csv";
-            int rc = csv == kSample ? 0 : std::system(("'" ZTNID_PROGRAM "' mask -q '" + kSample + "' -o '" + csv + "' " + args).c_str());
-            if (!WIFEXITED(rc) || WEXITSTATUS(rc) > 1) failure_ = "ztnid failed: " + args;
-            std::string err = db_->copyIn("COPY " + table + " FROM STDIN (FORMAT csv, HEADER)", ReadFile(csv));
-            if (!err.empty()) failure_ = "loading " + table + ": " + err;
+            const std::string csv = dir + table + ".csv";
+            int rc = std::system(("'" ZTNID_PROGRAM "' mask -q '" + kSample + "' -o " + csv + " " + args).c_str());
+            ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) <= 1) << args;
+            ASSERT_EQ(db_->copyIn("COPY " + table + " FROM STDIN (FORMAT csv, HEADER)", ReadFile(csv)), "");
         }
+        ready_ = true;
     }
     static void TearDownTestSuite() {
         db_.reset();
@@ -81,18 +72,23 @@ protected:
         std::filesystem::remove_all(logDir_, ec);
     }
 
-    void SetUp() override {
-        if (!failure_.empty()) GTEST_FAIL() << failure_;
-    }
+    void SetUp() override { ASSERT_TRUE(ready_) << "the database could not be set up"; }
 
     static std::string Value(const std::string& sql) { return db_->query(sql).value(); }
+    /* The first column of every row, each followed by a newline. */
+    static std::string Column(const std::string& sql) {
+        std::string out;
+        for (const auto& row : db_->query(sql).rows) out += row[0].value_or("<NULL>") + "\n";
+        return out;
+    }
     static void Exec(const std::string& sql) {
         pgtest::QueryResult r = db_->query(sql);
         ASSERT_TRUE(r.ok) << sql << ": " << r.error;
     }
 
     static inline std::unique_ptr<Connection> db_;
-    static inline std::string failure_, logDir_;
+    static inline std::string logDir_;
+    static inline bool ready_ = false;
 };
 
 /* mask and keyed_mask give what ztnid gives, and check names the skips. */
@@ -156,8 +152,7 @@ TEST_F(Postgres, MasksGeneratedRowsAsTheExitAndTheSameInParallel) {
     // The same through parallel workers.
     Exec("SET force_parallel_mode = regress; SET max_parallel_workers_per_gather = 2; SET parallel_setup_cost = 0;"
          " SET parallel_tuple_cost = 0; SET min_parallel_table_scan_size = 0");
-    std::string plan;
-    for (const auto& row : db_->query("EXPLAIN (ANALYZE, COSTS OFF, TIMING OFF) " + compare).rows) plan += *row[0] + "\n";
+    std::string plan = Column("EXPLAIN (ANALYZE, COSTS OFF, TIMING OFF) " + compare);
     EXPECT_NE(plan.find("Workers Launched: 2"), std::string::npos) << plan;
     EXPECT_EQ(Value(compare), serial);
     Exec("RESET ALL");
@@ -219,13 +214,9 @@ TEST_F(Postgres, AnswersNullsSkipsAndRefusedOperands) {
 }
 
 TEST_F(Postgres, DeclaresTheMarkingsOfEachFunction) {
-    std::string got;
-    for (const auto& row : db_->query("SELECT proname || '(' || pg_get_function_identity_arguments(oid) || ') ' ||"
-                                      " provolatile::text || proisstrict::text || proparallel::text FROM pg_proc"
-                                      " WHERE pronamespace = 'ztnid'::regnamespace ORDER BY 1")
-                               .rows)
-        got += *row[0] + "\n";
-    EXPECT_EQ(got,
+    EXPECT_EQ(Column("SELECT proname || '(' || pg_get_function_identity_arguments(oid) || ') ' || provolatile::text ||"
+                     " proisstrict::text || proparallel::text FROM pg_proc WHERE pronamespace = 'ztnid'::regnamespace"
+                     " ORDER BY 1"),
               "check(value text, country text, operands text) ifalses\n"
               "keyed_mask(value text, country text, key bytea, operands text, scope text) itrues\n"
               "keyed_unmask(value text, country text, key bytea, operands text, scope text) itrues\n"
@@ -249,11 +240,10 @@ TEST_F(Postgres, WorksInGeneratedColumnsAndIndexes) {
     Exec("CREATE INDEX t_mask ON t (ztnid.mask(nid, country))");
     EXPECT_EQ(Value("SELECT count(*) FROM t JOIN people_ztnid z USING (id) WHERE masked IS DISTINCT FROM z.nid"), "0");
     std::string id = Value("SELECT min(id) FROM people_ztnid WHERE nid IS NOT NULL");
-    std::string lookup = "SELECT id FROM t WHERE ztnid.mask(nid, country) = (SELECT nid FROM people_ztnid WHERE id = " + id + ")";
+    std::string lookup =
+        "SELECT id FROM t WHERE ztnid.mask(nid, country) = (SELECT nid FROM people_ztnid WHERE id = " + id + ")";
     Exec("SET enable_seqscan = off");
-    std::string plan;
-    for (const auto& row : db_->query("EXPLAIN " + lookup).rows) plan += *row[0] + "\n";
-    EXPECT_NE(plan.find("t_mask"), std::string::npos) << plan;
+    EXPECT_NE(Column("EXPLAIN " + lookup).find("t_mask"), std::string::npos);
     EXPECT_EQ(Value(lookup), id);
     Exec("RESET enable_seqscan");
 }

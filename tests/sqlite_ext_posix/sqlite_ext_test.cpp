@@ -17,7 +17,8 @@ namespace {
 
 const std::string kSample =
     (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "samples" / "people.csv").string();
-const std::string kHexKey = "8f0c3ad2b71e4c559a0e6d2f41b7c3e98f0c3ad2b71e4c559a0e6d2f41b7c3e9", key = "x'" + kHexKey + "'";
+const std::string kHexKey = "8f0c3ad2b71e4c559a0e6d2f41b7c3e98f0c3ad2b71e4c559a0e6d2f41b7c3e9";
+const std::string key = "x'" + kHexKey + "'";
 
 /* The rows (columns joined by "|", NULL as "<NULL>", one a line), "<no rows>", or "<ERROR message>". */
 std::string Rows(sqlite3* db, const std::string& sql) {

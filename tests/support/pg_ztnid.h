@@ -44,7 +44,8 @@ inline std::string ExtensionTree(std::string* why) {
                                "; cp postgres initdb pg_ctl " + bin + "; cp -rs " ZT_PG_PKGLIBDIR "/. " + lib +
                                "; cp -rs " ZT_PG_SHAREDIR "/. " + share + "; cd " + ext +
                                "; cp --remove-destination ztnid.so " + lib +
-                               "; cp --remove-destination *.control *.sql " + share + "/extension; chmod -R a+rX " + root;
+                               "; cp --remove-destination *.control *.sql " + share + "/extension" +
+                               "; chmod -R a+rX " + root;
         if (std::system(sh.c_str()) == 0) bindir = bin;
     }
     if (bindir.empty() && reason.empty()) reason = "cannot build the PostgreSQL tree in /tmp";
