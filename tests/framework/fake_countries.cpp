@@ -1,3 +1,4 @@
+// The stand-in country routines: they record what they saw and answer as configured.
 #include "framework/fake_countries.h"
 
 #include <cstring>
@@ -22,9 +23,9 @@ int32_t FakeMask(uint16_t country, RBPDATA* rbp) {
     f.seenCountry = country;
     f.seenFlags = rbp->Flags;
     f.seenInKind = rbp->InKind;
-    f.seenInLength = rbp->InLength;
     f.seenNoSource = rbp->pSrcCol == nullptr;
-    if (rbp->InKind == KIND_STRING && rbp->InValue.pStr) f.seenIn.assign(rbp->InValue.pStr, size_t(rbp->InLength));
+    if (rbp->InKind == KIND_STRING && rbp->InValue.pStr)
+        f.seenIn.assign(rbp->InValue.pStr, size_t(rbp->InLength));
     if (rbp->InKind == KIND_INT32) f.seenInt = rbp->InValue.Int32;
     if (!f.maskMsg.empty()) FormatMsg(rbp->pMsgBuf, f.maskMsg.c_str());
     rbp->OutKind = f.outKind;
@@ -38,22 +39,20 @@ int32_t FakeMask(uint16_t country, RBPDATA* rbp) {
     return f.maskRc;
 }
 
-int32_t InitFR(RBPDATA* r, uint32_t*) { return FakeInit(0, r); }
-int32_t InitUK(RBPDATA* r, uint32_t*) { return FakeInit(1, r); }
-int32_t InitES(RBPDATA* r, uint32_t*) { return FakeInit(2, r); }
-int32_t InitIT(RBPDATA* r, uint32_t*) { return FakeInit(3, r); }
-int32_t MaskFR(RBPDATA* r, uint32_t*) { return FakeMask(COUNTRY_FR, r); }
-int32_t MaskUK(RBPDATA* r, uint32_t*) { return FakeMask(COUNTRY_UK, r); }
-int32_t MaskES(RBPDATA* r, uint32_t*) { return FakeMask(COUNTRY_ES, r); }
-int32_t MaskIT(RBPDATA* r, uint32_t*) { return FakeMask(COUNTRY_IT, r); }
+template <int Index>
+int32_t Init(RBPDATA* r, uint32_t*) { return FakeInit(Index, r); }
+template <uint16_t Country>
+int32_t Mask(RBPDATA* r, uint32_t*) { return FakeMask(Country, r); }
 
 const COUNTRYSET kFakeCountries = {{
-    {COUNTRY_FR, InitFR, MaskFR, u"NID ERROR %#x: InitCountryFR Failed"},
-    {COUNTRY_UK, InitUK, MaskUK, u"NID ERROR %#x: InitCountryUK Failed"},
-    {COUNTRY_ES, InitES, MaskES, u"NID ERROR %#x: InitCountryES Failed"},
-    {COUNTRY_IT, InitIT, MaskIT, u"NID ERROR %#x: InitCountryIT Failed"},
+    {COUNTRY_FR, Init<0>, Mask<COUNTRY_FR>, u"NID ERROR %#x: InitCountryFR Failed"},
+    {COUNTRY_UK, Init<1>, Mask<COUNTRY_UK>, u"NID ERROR %#x: InitCountryUK Failed"},
+    {COUNTRY_ES, Init<2>, Mask<COUNTRY_ES>, u"NID ERROR %#x: InitCountryES Failed"},
+    {COUNTRY_IT, Init<3>, Mask<COUNTRY_IT>, u"NID ERROR %#x: InitCountryIT Failed"},
 }};
 
 } // namespace
 
-int16_t FakeExit(INPUTPARMS* ip, COLLIST* src, COLLIST* dst) { return RunExitCall(ip, src, dst, &kFakeCountries); }
+int16_t FakeExit(INPUTPARMS* ip, COLLIST* src, COLLIST* dst) {
+    return RunExitCall(ip, src, dst, &kFakeCountries);
+}

@@ -1,13 +1,18 @@
-// A stand-in set of country routines whose results a test chooses, for driving every
-// path of the entry point without depending on a real country's rules.
+// A stand-in set of country routines whose results a test chooses, for driving every path
+// of the entry point without depending on a real country's rules; and the scaffolding the
+// framework's tests share.
 #ifndef ZT0NID_TEST_FAKE_COUNTRIES_H
 #define ZT0NID_TEST_FAKE_COUNTRIES_H
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "exit/host_records.h"
+#include "host/emul/host_emul.h"
+#include "host/emul/utf.h"
 #include "support/log_file.h"
 
 struct FakeConfig {
@@ -20,15 +25,11 @@ struct FakeConfig {
     int32_t outLength = -1;           // -1: the length of out
     uint64_t outRaw = 0;              // OutValue of a numeric kind
     std::u16string maskMsg;           // formatted into the message buffer by the routine
-
     // what the row routine saw
     int maskCalls = 0;
-    uint16_t seenCountry = 0;
-    uint16_t seenFlags = 0;
-    int32_t seenInKind = 0;
-    int32_t seenInLength = 0;
+    uint16_t seenCountry = 0, seenFlags = 0;
+    int32_t seenInKind = 0, seenInt = 0;
     std::u16string seenIn;
-    int32_t seenInt = 0;
     bool seenNoSource = false;
 };
 
@@ -37,12 +38,41 @@ extern FakeConfig g_fake;
 // KLOColMapWExit over the fake routines.
 int16_t FakeExit(INPUTPARMS* ip, COLLIST* src, COLLIST* dst);
 
-// The messages of the tagged log lines (the text after "-ZTNID : ").
-inline std::vector<std::string> TaggedMessages(const testlog::LogFile& log) {
-    std::vector<std::string> out;
-    for (const std::string& t : log.texts())
-        if (t.rfind("ZTNID : ", 0) == 0) out.push_back(t.substr(8));
-    return out;
+using Strings = std::vector<std::string>;
+
+inline std::string Msg(const hostemu::RowOutcome& r) { return Utf16ToUtf8(r.msgText); }
+
+// What a row call did, in one line: "rc R", "put VALUE" or "put NULL" when it wrote, the
+// non-zero counters ("part 1") and "msg TEXT" when MsgText holds a message.
+inline std::string Did(hostemu::ColumnMap& m, const hostemu::RowOutcome& r) {
+    const WORKAREA& wa = m.workArea();
+    const std::pair<const char*, int32_t> counts[] = {
+        {"null", wa.NullInputCount},           {"data", wa.InvalidDataCount},
+        {"length", wa.InvalidLengthCount},     {"conversion", wa.ConversionErrorCount},
+        {"part", wa.InvalidPartCount},         {"separator", wa.InvalidSeparatorCount}};
+    std::string s = "rc " + std::to_string(r.rc);
+    if (r.puts) s += r.putNull ? " put NULL" : " put " + Utf16ToUtf8(r.put);
+    for (const auto& [name, n] : counts)
+        if (n) s += " " + std::string(name) + " " + std::to_string(n);
+    return r.msgText.empty() ? s : s + " msg " + Msg(r);
 }
+
+// One row of "VALUE" in column NID, then the end call.
+inline hostemu::RowOutcome RunOne(const std::u16string& ops,
+                                  std::vector<hostemu::Column> src = {{u"NID"}},
+                                  std::vector<hostemu::Column> dst = {{u"NID"}}) {
+    hostemu::ColumnMap m(&FakeExit, ops, std::move(src), std::move(dst));
+    m.set(u"NID", u"VALUE");
+    hostemu::RowOutcome r = m.row();
+    EXPECT_EQ(m.end(), 0);
+    return r;
+}
+
+// Each test starts with the default routines and no log file.
+class Fake : public ::testing::Test {
+protected:
+    void SetUp() override { g_fake = FakeConfig{}; }
+    testlog::LogFile log;
+};
 
 #endif

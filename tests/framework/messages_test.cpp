@@ -1,10 +1,9 @@
-// The 16-bit formatter: every conversion our messages use, and cutting to the buffer.
-#include <gtest/gtest.h>
-
-#include <string>
-
+// The 16-bit formatter (every conversion our messages use, cutting to the buffer), and
+// messages that show names of 4095 characters.
 #include "exit/log/log.h"
-#include "host/emul/utf.h"
+#include "framework/fake_countries.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -32,9 +31,7 @@ TEST(FormatMsg, Conversions) {
     EXPECT_EQ(Fmt(u"100%% %s", static_cast<const char16_t*>(nullptr)), "100% (null)");
     EXPECT_EQ(Fmt(u"Col %s \u00cf\u20ac", u"N\u00cfR"), "Col N\u00cfR \u00cf\u20ac");
     EXPECT_EQ(Fmt(u"Department (\"%d\")is not", 0), "Department (\"0\")is not");
-}
-
-TEST(FormatMsg, MissingArgumentsAndOddSpecsAreHarmless) {
+    // missing arguments and odd conversions are harmless
     EXPECT_EQ(Fmt(u"%d %s|"), "0 |");
     EXPECT_EQ(Fmt(u"%q%"), "%q");
     EXPECT_EQ(Fmt(u"%s", 5), "");
@@ -49,7 +46,6 @@ TEST(FormatMsg, CutsToTheBuffer) {
     EXPECT_EQ(n, MSG_BUF_CHARS - 1);
     EXPECT_EQ(buf[MSG_BUF_CHARS - 1], 0);
     EXPECT_EQ(buf[MSG_BUF_CHARS], u'#'); // nothing written past the buffer
-
     char16_t small[8];
     EXPECT_EQ(FormatMsgN(small, 8, u"%07d-%c", 1234567, u'L'), 7);
     EXPECT_EQ(std::u16string(small), u"1234567");
@@ -57,6 +53,52 @@ TEST(FormatMsg, CutsToTheBuffer) {
     EXPECT_EQ(small[0], 0);
     EXPECT_EQ(FormatMsgN(small, 0, u"abc"), 0);
     EXPECT_EQ(FormatMsgN(small, 8, u"%999999999d", 1), 7);
+}
+
+// Each logged text is the message cut to 511 characters and MsgText holds its first 50;
+// the counters after MsgText and the bytes after the work area stay as they were.
+TEST_F(Fake, LongNamesAreCutToTheMessageBufferAndMsgText) {
+    const std::u16string name(4095, u'N'), longSource(4200, u'S');
+    const std::u16string ops = u"switch=\"FR,debug=y";
+    struct { std::u16string operands, src; int16_t getResult, putResult; std::u16string message; }
+    cases[] = {
+        {ops + u",source=" + longSource, u"NID", 0, 0,
+         u"NID ERROR 0x4: Col " + longSource.substr(0, 4095) + u" not in sourcecol list"},
+        {ops, u"NID", 0, 0, u"NID ERROR 0x4: Col " + name + u" not in sourcecol list"},
+        {ops, name, 3, 0, u"NID ERROR 0x9: Error Getting col: " + name + u" data"},
+        {ops, name, 0, 3, u"NID ERROR 0xa: Error Putting col " + name + u" data"}};
+    for (const auto& c : cases) {
+        testlog::LogFile caseLog;
+        hostemu::ColumnMap m(&FakeExit, c.operands, {{c.src}}, {{name, 1, 20, false}});
+        m.setNull(c.src); // skipped and counted first (when the set-up succeeds)
+        m.row();
+        m.set(c.src, hostemu::Cell{false, u"V", c.getResult});
+        m.setPutResult(c.putResult);
+        auto r = m.row();
+        const std::string message = Utf16ToUtf8(c.message.substr(0, MSG_BUF_CHARS - 1));
+        std::string did = std::string("rc 2") + (c.putResult ? " put MASKED" : "") +
+                          (c.src == name ? " null 1" : "") + " msg " + message.substr(0, 50);
+        EXPECT_EQ(Did(m, r), did);
+        const uint8_t* work = reinterpret_cast<const uint8_t*>(&m.workArea());
+        EXPECT_EQ(std::count(work + sizeof(WORKAREA), work + 512, 0), 512 - long(sizeof(WORKAREA)));
+        m.end();
+        Strings logged = caseLog.tagged();
+        EXPECT_NE(std::find(logged.begin(), logged.end(), message), logged.end());
+        for (const std::string& t : logged) EXPECT_LE(Utf8ToUtf16(t).size(), MSG_BUF_CHARS - 1u);
+    }
+    for (bool withErrors : {false, true}) { // the end report names the destination column
+        testlog::LogFile caseLog;
+        hostemu::ColumnMap m(&FakeExit, u"switch=\"FR,status=y", {{name}},
+                             {{name, 1, 20, !withErrors}});
+        m.setNull(name);
+        m.row();
+        m.end();
+        std::u16string head = withErrors ? u"Non-zero error counts for column "
+                                         : u"No row errors detected processing column ";
+        Strings want = {Utf16ToUtf8((head + name).substr(0, MSG_BUF_CHARS - 1))};
+        if (withErrors) want.push_back("Null Input:           1");
+        EXPECT_EQ(caseLog.tagged(), want);
+    }
 }
 
 } // namespace

@@ -1,89 +1,61 @@
 /*
 ** log_file.h - the exit's log file as a test sees it, on Linux and on Windows.
 **
-** A LogFile starts with no log file and reads back what the exit appended since:
-**   POSIX    a fresh directory stands for drive C: (ZTNID_DRIVE_C, restored afterwards);
-**   Windows  C:\ZTMSG.TXT itself, deleted first; the Windows test programs run one at a
-**            time (RUN_SERIAL), so no other program writes to it meanwhile.
-** What differs: on Windows a new file starts with a byte order mark (bytes() leaves it
-** out, raw() keeps it) and lines end in CRLF (lines() and texts() take either end).
+** A LogFile starts with no log file and reads back what the exit appended since.  POSIX:
+** a fresh directory stands for drive C: (ZTNID_DRIVE_C, restored afterwards).  Windows:
+** C:\ZTMSG.TXT itself, deleted first (the Windows programs run one at a time); a new file
+** starts with a byte order mark (raw() keeps it, lines() drops it) and lines end in CRLF.
 */
 #ifndef ZT0NID_TESTS_LOG_FILE_H
 #define ZT0NID_TESTS_LOG_FILE_H
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
-
-#if !defined(_WIN32)
-#include <unistd.h>
-#endif
 
 namespace testlog {
 
 class LogFile {
 public:
 #if defined(_WIN32)
-    LogFile() { _wremove(L"C:\\ZTMSG.TXT"); }
-    ~LogFile() = default;
+    LogFile() : path_("C:\\ZTMSG.TXT") { std::filesystem::remove(path_, ignored_); }
 #else
     LogFile() {
         char dir[] = "/tmp/ztnid-log-XXXXXX";
-        if (mkdtemp(dir)) dir_ = dir;
+        dir_ = mkdtemp(dir) ? dir : "/nonexistent";
+        path_ = dir_ / "ZTMSG.TXT";
         const char* old = std::getenv("ZTNID_DRIVE_C");
-        hadOld_ = old != nullptr;
-        if (old) old_ = old;
+        old_ = old ? old : "";
         setenv("ZTNID_DRIVE_C", dir_.c_str(), 1);
     }
     ~LogFile() {
-        if (hadOld_) setenv("ZTNID_DRIVE_C", old_.c_str(), 1);
+        if (!old_.empty()) setenv("ZTNID_DRIVE_C", old_.c_str(), 1);
         else unsetenv("ZTNID_DRIVE_C");
-        std::remove((dir_ + "/ZTMSG.TXT").c_str());
-        rmdir(dir_.c_str());
+        std::filesystem::remove_all(dir_, ignored_);
     }
 #endif
     LogFile(const LogFile&) = delete;
-    LogFile& operator=(const LogFile&) = delete;
 
-    /* The file exists (the exit created or appended to it). */
-    bool exists() const {
-        FILE* f = open();
-        if (f) std::fclose(f);
-        return f != nullptr;
-    }
+    bool exists() const { return std::filesystem::exists(path_, ignored_); }
 
     /* The file's bytes exactly as they are; empty when there is no file. */
     std::string raw() const {
-        std::string s;
-        FILE* f = open();
-        if (!f) return s;
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-        std::fclose(f);
-        return s;
+        std::ifstream f(path_, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
     }
 
-    /* The bytes the exit wrote: raw() without the byte order mark with which the Windows
-    ** runtime's UTF-8 text mode starts a new file.  Line ends stay as written. */
-    std::string bytes() const {
+    /* The lines in UTF-8, without byte order mark and line ends (LF or CRLF). */
+    std::vector<std::string> lines() const {
         std::string s = raw();
         if (s.compare(0, 3, "\xEF\xBB\xBF") == 0) s.erase(0, 3);
-        return s;
-    }
-
-    /* The lines in UTF-8, without line ends (LF on POSIX, CRLF on Windows). */
-    std::vector<std::string> lines() const {
-        std::string s = bytes();
         std::vector<std::string> out;
-        size_t start = 0;
-        while (start < s.size()) {
-            size_t nl = s.find('\n', start);
-            size_t end = nl == std::string::npos ? s.size() : nl;
-            size_t stop = end > start && s[end - 1] == '\r' ? end - 1 : end;
-            out.push_back(s.substr(start, stop - start));
-            start = end + 1;
+        for (size_t start = 0, end; start < s.size(); start = end + 1) {
+            end = std::min(s.find('\n', start), s.size());
+            out.push_back(s.substr(start, end - start - (end > start && s[end - 1] == '\r')));
         }
         return out;
     }
@@ -95,15 +67,18 @@ public:
         return out;
     }
 
+    /* The messages of the tagged lines: the texts after "ZTNID : ". */
+    std::vector<std::string> tagged() const {
+        std::vector<std::string> out;
+        for (const std::string& t : texts())
+            if (t.rfind("ZTNID : ", 0) == 0) out.push_back(t.substr(8));
+        return out;
+    }
+
 private:
-#if defined(_WIN32)
-    FILE* open() const { return _wfopen(L"C:\\ZTMSG.TXT", L"rb"); }
-#else
-    FILE* open() const { return std::fopen((dir_ + "/ZTMSG.TXT").c_str(), "rb"); }
-    std::string dir_ = "/nonexistent";
-    std::string old_;
-    bool hadOld_ = false;
-#endif
+    std::filesystem::path path_, dir_;
+    std::string old_; /* ZTNID_DRIVE_C before, empty when unset */
+    mutable std::error_code ignored_;
 };
 
 } // namespace testlog

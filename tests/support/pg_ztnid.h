@@ -1,21 +1,13 @@
 /*
-** pg_ztnid.h - a PostgreSQL installation that sees the ztnid extension of this build,
-** and a small libpq client, for the extension's tests and benchmark.
-**
-** PostgreSQL 15 finds extensions only in its own share and lib folders, which it
-** computes from the real location of its binary.  ExtensionTree() therefore copies the
-** server's binaries into a temporary tree that mirrors the installation's paths, links
-** every installed file into it, adds ztnid.so, ztnid.control and the script, and points
-** $ZT_PG_BINDIR (read by pg_cluster.h) at it.  Nothing is installed system-wide; the
-** tree is removed when the program exits.
-**
-** Needs ZT_PG_EXTENSION_DIR, ZT_PG_BINDIR, ZT_PG_PKGLIBDIR and ZT_PG_SHAREDIR defined
-** by the build (sql/CMakeLists.txt).
+** pg_ztnid.h - a PostgreSQL installation that sees this build's ztnid extension, and a small
+** libpq client, for the extension's tests and benchmark.  PostgreSQL finds extensions only
+** beside its own binary: ExtensionTree() copies the binaries into a temporary tree mirroring
+** the installation (every installed file linked, ztnid added), points $ZT_PG_BINDIR (read by
+** pg_cluster.h) at it, and removes it at exit.  Paths come from the build (sql/CMakeLists.txt).
 */
 #ifndef ZT0NID_TESTS_PG_ZTNID_H
 #define ZT0NID_TESTS_PG_ZTNID_H
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <libpq-fe.h>
@@ -23,7 +15,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -31,58 +22,34 @@
 
 namespace pgtest {
 
-namespace fs = std::filesystem;
-
 /* Removes the tree at exit. */
 struct TreeOwner {
     std::string root;
     ~TreeOwner() {
         std::error_code ec;
-        if (!root.empty()) fs::remove_all(root, ec);
+        std::filesystem::remove_all(root, ec);
     }
 };
-
-/* Links every entry of `from` into `to`, except `skip`. */
-inline void LinkEntries(const fs::path& from, const fs::path& to, const std::string& skip = "") {
-    fs::create_directories(to);
-    for (const fs::directory_entry& e : fs::directory_iterator(from))
-        if (e.path().filename() != skip) fs::create_symlink(e.path(), to / e.path().filename());
-}
 
 /* Builds the tree once; the bin folder to use, or "" with *why. */
 inline std::string ExtensionTree(std::string* why) {
     static TreeOwner owner;
     static std::string bindir, reason;
-    if (!bindir.empty() || !reason.empty()) {
-        if (why) *why = reason;
-        return bindir;
+    char tmpl[] = "/tmp/ztnid-pgroot-XXXXXX";
+    if (bindir.empty() && reason.empty() && mkdtemp(tmpl)) {
+        const std::string root = owner.root = tmpl, bin = root + ZT_PG_BINDIR, lib = root + ZT_PG_PKGLIBDIR,
+                          share = root + ZT_PG_SHAREDIR, ext = ZT_PG_EXTENSION_DIR;
+        // The binaries copied (the server finds its files from its own path), the rest linked.
+        const std::string sh = "set -e; mkdir -p " + bin + " " + lib + " " + share + "; cd " ZT_PG_BINDIR
+                               "; cp postgres initdb pg_ctl " + bin + "; cp -rs " ZT_PG_PKGLIBDIR "/. " + lib +
+                               "; cp -rs " ZT_PG_SHAREDIR "/. " + share + "; cd " + ext +
+                               "; cp --remove-destination ztnid.so " + lib +
+                               "; cp --remove-destination *.control *.sql " + share + "/extension" +
+                               "; chmod -R a+rX " + root;
+        if (std::system(sh.c_str()) == 0) bindir = bin;
     }
-    try {
-        char tmpl[] = "/tmp/ztnid-pgroot-XXXXXX";
-        if (!mkdtemp(tmpl)) throw std::runtime_error("cannot make a temporary directory");
-        owner.root = tmpl;
-        chmod(tmpl, 0755); /* the server's user reads it */
-        const fs::path root = tmpl, ext = ZT_PG_EXTENSION_DIR;
-        const fs::path bin = root / fs::path(ZT_PG_BINDIR).relative_path();
-        const fs::path lib = root / fs::path(ZT_PG_PKGLIBDIR).relative_path();
-        const fs::path share = root / fs::path(ZT_PG_SHAREDIR).relative_path();
-        fs::create_directories(bin);
-        for (const char* program : {"postgres", "initdb", "pg_ctl"})
-            fs::copy_file(fs::path(ZT_PG_BINDIR) / program, bin / program);
-        LinkEntries(ZT_PG_PKGLIBDIR, lib);
-        fs::copy_file(ext / "ztnid.so", lib / "ztnid.so");
-        LinkEntries(ZT_PG_SHAREDIR, share, "extension");
-        LinkEntries(fs::path(ZT_PG_SHAREDIR) / "extension", share / "extension");
-        for (const fs::directory_entry& e : fs::directory_iterator(ext))
-            if (e.path().extension() == ".control" || e.path().extension() == ".sql")
-                fs::copy_file(e.path(), share / "extension" / e.path().filename());
-        for (const fs::directory_entry& e : fs::recursive_directory_iterator(root)) /* for the server's user */
-            if (e.is_directory() && !e.is_symlink()) chmod(e.path().c_str(), 0755);
-        bindir = bin.string();
-        setenv("ZT_PG_BINDIR", bindir.c_str(), 1);
-    } catch (const std::exception& e) {
-        reason = std::string("cannot build the PostgreSQL tree: ") + e.what();
-    }
+    if (bindir.empty() && reason.empty()) reason = "cannot build the PostgreSQL tree in /tmp";
+    if (!bindir.empty()) setenv("ZT_PG_BINDIR", bindir.c_str(), 1);
     if (why) *why = reason;
     return bindir;
 }
@@ -113,22 +80,17 @@ public:
     explicit Connection(const std::string& conninfo) : conn_(PQconnectdb(conninfo.c_str())) {}
     ~Connection() { PQfinish(conn_); }
     Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
     bool ok() const { return PQstatus(conn_) == CONNECTION_OK; }
     std::string error() const { return PQerrorMessage(conn_); }
 
     QueryResult query(const std::string& sql) {
         QueryResult r;
         PGresult* res = PQexec(conn_, sql.c_str());
-        ExecStatusType st = PQresultStatus(res);
-        r.ok = st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK;
-        if (!r.ok) {
-            r.error = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) ? PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY)
-                                                                       : PQerrorMessage(conn_);
-            const char* state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
-            r.sqlstate = state ? state : "";
-        }
+        r.ok = PQresultStatus(res) == PGRES_COMMAND_OK || PQresultStatus(res) == PGRES_TUPLES_OK;
+        const char *message = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY),
+                   *state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
+        r.error = r.ok ? "" : message ? message : PQerrorMessage(conn_);
+        r.sqlstate = r.ok || !state ? "" : state;
         for (int i = 0; r.ok && i < PQntuples(res); ++i) {
             r.rows.emplace_back();
             for (int j = 0; j < PQnfields(res); ++j)
