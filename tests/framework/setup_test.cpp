@@ -23,7 +23,6 @@ TEST_F(SetUpTest, FailuresGiveTheirMessage) {
         {u"switch=\"FR,method=RANDOM,validate=y",
          "NID ERROR 0x2: Incompatible operands validate & random provided"},
         {u"switch=\"FR,method=rand", "NID ERROR 0x3: Invalid Value specified for Operand method"},
-        {u"switch=\"FR,method=bogus", "NID ERROR 0x3: Invalid Value specified for Operand method"},
         {u"switch=(a=1),method=mask", "NID ERROR 0x1: Operand switch not provided"},
         {u"switch=(FR=x),method=mask", "NID ERROR 0x3: Invalid Value specified for Operand switch"},
         {u"switch=\"ES,source=NOPE", "NID ERROR 0x4: Col NOPE not in sourcecol list"},
