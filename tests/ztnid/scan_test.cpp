@@ -2,27 +2,17 @@
 ** scan_test.cpp - ztnid scan and mask --dry-run, end to end.
 **
 ** The numbers of the generated table are drawn by the exit itself (method random, one
-** format per layout), so they are valid whatever the exit's rules; the decoys are
-** values that look like numbers without being any.
+** format per layout), so they are valid whatever the exit's rules; the decoys look like
+** numbers without being any.
 */
 #if !defined(_WIN32)
-#include <gtest/gtest.h>
-#include <sqlite3.h>
-
+#include <algorithm>
 #include <cctype>
-#include <cstring>
-#include <filesystem>
-#include <map>
 #include <memory>
 #include <random>
-#include <string>
-#include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "exit/host_records.h"
-#include "host/emul/host_emul.h"
-#include "host/emul/utf.h"
 #include "ztnid_test_util.h"
 
 using namespace ztnid_test;
@@ -33,297 +23,202 @@ namespace {
 const int kRows = 200;
 
 /* The valid columns: country, format of the exit's random draws. */
-const std::vector<std::pair<std::string, std::string>> kValid = {
-    {"FR", "5X2C8X"},         {"FR", "5X2C6X-2X"},      {"FR", "5X2C6X 2X"},   {"IT", "16X"},
-    {"IT", "3X-3X-5X-5X"},    {"IT", "3X 3X 5X 5X"},    {"ES", "8X"},          {"ES", "7X-1X"},
-    {"ES", "7X 1X"},          {"UK", "2C6X1C"},         {"UK", "2C-6X-1C"},    {"UK", "2C.6X.1C"},
-    {"UK", "2C 6X 1C"},       {"UK", "2C-2X-2X-2X-1C"}, {"UK", "2C 2X 2X 2X 1C"},
+const std::pair<std::string, std::string> kValid[] = {
+    {"FR", "5X2C8X"}, {"FR", "5X2C6X-2X"}, {"FR", "5X2C6X 2X"}, {"IT", "16X"},
+    {"IT", "3X-3X-5X-5X"}, {"IT", "3X 3X 5X 5X"}, {"ES", "8X"}, {"ES", "7X-1X"}, {"ES", "7X 1X"},
+    {"UK", "2C6X1C"}, {"UK", "2C-6X-1C"}, {"UK", "2C.6X.1C"}, {"UK", "2C 6X 1C"},
+    {"UK", "2C-2X-2X-2X-1C"}, {"UK", "2C 2X 2X 2X 1C"},
 };
 
 /* Draws valid numbers of a country in one layout from the exit. */
-class Drawer {
-public:
-    Drawer(const std::string& country, const std::string& format)
-        : map_(std::make_unique<hostemu::ColumnMap>(
-              &KLOColMapWExit,
-              Utf8ToUtf16("switch=\"" + country + ",method=random,format=(" + country + "=" + format + ")"),
-              std::vector<hostemu::Column>{{u"v", 2, 255}}, std::vector<hostemu::Column>{{u"v", 2, 255}})) {}
-    std::string next() { return Utf16ToUtf8(map_->row().put); }
-
-private:
-    std::unique_ptr<hostemu::ColumnMap> map_;
+struct Drawer {
+    Drawer(const std::string& c, const std::string& format) {
+        std::vector<hostemu::Column> v{{u"v", 2, 255}};
+        std::string ops = "switch=\"" + c + ",method=random,format=(" + c + "=" + format + ")";
+        map = std::make_unique<hostemu::ColumnMap>(&KLOColMapWExit, Utf8ToUtf16(ops), v, v);
+    }
+    std::string next() { return Utf16ToUtf8(map->row().put); }
+    std::unique_ptr<hostemu::ColumnMap> map;
 };
 
-std::string Digits(std::mt19937& rng, int n) {
-    std::string s;
-    for (int i = 0; i < n; ++i) s += char('0' + rng() % 10);
-    return s;
-}
+/* The decoy columns and their values: '#' a digit, '%' a digit but 0, '@' a letter or
+** digit, '|' between alternatives; "lower" and "spaced" are numbers lower-cased or with
+** a blank after every fourth character. */
+const std::pair<std::string, std::string> kDecoys[] = {
+    {"phone", "+33 6 ## ## ## ##|0#########"}, {"iban", "FR76" + std::string(23, '#')},
+    {"iban_gb", "GB29NWBK##############"}, {"date", "20##-0%-1#"}, {"postcode", "#####|SW#A #AA"},
+    {"order_no", "###############"}, {"code9", "@@@@@@@@@"}, {"lower_nid", "lower"},
+    {"spaced_nid", "spaced"},
+};
 
-std::string Chars(std::mt19937& rng, const char* set, int n) {
-    std::string s;
-    size_t len = std::strlen(set);
-    for (int i = 0; i < n; ++i) s += set[rng() % len];
-    return s;
-}
-
-/* A blank after every fourth character. */
-std::string Spaced(const std::string& v) {
-    std::string s;
-    for (size_t i = 0; i < v.size(); ++i) s += (i && i % 4 == 0 ? " " : "") + std::string(1, v[i]);
-    return s;
-}
-
-std::string Lower(std::string v) {
-    for (char& c : v) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return v;
-}
-
-/* The decoy columns: each value generator by column name. */
-std::map<std::string, std::string (*)(std::mt19937&, Drawer*)> Decoys() {
-    return {
-        {"phone", [](std::mt19937& r, Drawer*) { return r() % 2 ? "+33 6 " + Digits(r, 2) + " " + Digits(r, 2) + " " + Digits(r, 2) + " " + Digits(r, 2) : "0" + Digits(r, 9); }},
-        {"iban", [](std::mt19937& r, Drawer*) { return r() % 2 ? "FR76" + Digits(r, 23) : "GB29NWBK" + Digits(r, 14); }},
-        {"date", [](std::mt19937& r, Drawer*) { return "20" + Digits(r, 2) + "-0" + std::to_string(1 + r() % 9) + "-1" + Digits(r, 1); }},
-        {"postcode", [](std::mt19937& r, Drawer*) { return r() % 2 ? Digits(r, 5) : "SW" + Digits(r, 1) + "A " + Digits(r, 1) + "AA"; }},
-        {"order_no", [](std::mt19937& r, Drawer*) { return Digits(r, 15); }},
-        {"code9", [](std::mt19937& r, Drawer*) { return Chars(r, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789", 9); }},
-        {"lower_nid", [](std::mt19937&, Drawer* d) { return Lower(d->next()); }},
-        {"spaced_nid", [](std::mt19937&, Drawer* d) { return Spaced(d->next()); }},
-    };
+std::string Decoy(std::mt19937& rng, const std::string& pattern, Drawer& nid) {
+    const char* alnum = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string v = pattern == "lower" || pattern == "spaced" ? nid.next() : pattern, out;
+    if (size_t bar = v.find('|'); bar != v.npos) v = rng() % 2 ? v.substr(0, bar) : v.substr(++bar);
+    for (size_t i = 0; i < v.size(); ++i) {
+        char c = v[i] == '#' ? alnum[26 + rng() % 10] : v[i] == '%' ? alnum[27 + rng() % 9] : v[i];
+        c = c == '@' ? alnum[rng() % 36] : pattern == "lower" ? char(std::tolower(c)) : c;
+        out += (pattern == "spaced" && i && i % 4 == 0 ? " " : "") + std::string(1, c);
+    }
+    return out;
 }
 
 std::string ValidName(size_t i) { return "nid_" + kValid[i].first + "_" + std::to_string(i); }
 
-/* The generated table: decoys, one column per country and layout, and a column of
-** every country with its country column (which names no masked country on the first
-** row). */
-std::string MakeTable(const std::string& path) {
+/* The generated table: decoys, one column per country and layout, and a column of every
+** country with its country column (which names no masked country on row 1). */
+void MakeTable(const std::string& path) {
     std::mt19937 rng(17);
-    auto decoys = Decoys();
-    Drawer itDrawer("IT", "16X"), ukDrawer("UK", "2C6X1C");
+    Drawer it("IT", "16X"), uk("UK", "2C6X1C");
     std::vector<Drawer> valid;
-    for (const auto& v : kValid) valid.emplace_back(v.first, v.second);
     std::string csv;
-    for (const auto& d : decoys) csv += d.first + ",";
-    for (size_t i = 0; i < kValid.size(); ++i) csv += ValidName(i) + ",";
+    for (const auto& d : kDecoys) csv += d.first + ",";
+    for (size_t i = 0; i < std::size(kValid); ++i) {
+        valid.emplace_back(kValid[i].first, kValid[i].second);
+        csv += ValidName(i) + ",";
+    }
     csv += "ctry,mixed\n";
     for (int row = 0; row < kRows; ++row) {
-        for (const auto& d : decoys) csv += d.second(rng, row % 2 ? &itDrawer : &ukDrawer) + ",";
+        for (const auto& d : kDecoys) csv += Decoy(rng, d.second, row % 2 ? it : uk) + ",";
         for (Drawer& d : valid) csv += d.next() + ",";
-        size_t pick = rng() % kValid.size();
-        csv += (row == 0 ? "DE" : kValid[pick].first) + "," + valid[pick].next() + "\n"; /* a country not masked first */
+        size_t pick = rng() % std::size(kValid);
+        csv += (row == 0 ? "DE" : kValid[pick].first) + "," + valid[pick].next() + "\n";
     }
     WriteFile(path, csv);
-    return csv;
 }
 
-/* The subset of JSON Schema the documented schema uses: type, enum, required,
-** properties, additionalProperties, propertyNames, items, minimum, maximum, $ref. */
+/* The JSON Schema keywords the documented schema uses: $ref, type, enum, required,
+** properties, additionalProperties and items. */
 void CheckSchema(const Json& v, const Json& schema, const Json& root, const std::string& at) {
-    if (schema.contains("$ref")) {
-        std::string ref = schema["$ref"].get<std::string>().substr(2); /* "#/$defs/x" */
-        return CheckSchema(v, root[Json::json_pointer("/" + ref)], root, at);
+    if (schema.contains("$ref")) /* "#/$defs/x" */
+        return CheckSchema(v, root[Json::json_pointer(schema["$ref"].get<std::string>().substr(1))],
+                           root, at);
+    const Json types = schema.value("type", Json::array()), choices = schema.value("enum", Json());
+    std::string type = v.is_number_integer() ? "integer" : v.is_number() ? "number" : v.type_name();
+    EXPECT_TRUE(types.empty() || types == type || Contains(types.dump(), '"' + type + '"') ||
+                (type == "integer" && Contains(types.dump(), "number")))
+        << at << ": " << v.dump() << " is not " << types.dump();
+    EXPECT_TRUE(choices.is_null() || std::count(choices.begin(), choices.end(), v)) << at;
+    for (const Json& r : schema.value("required", Json::array()))
+        EXPECT_TRUE(!v.is_object() || v.contains(r)) << at << " lacks " << r;
+    for (auto it = v.begin(); v.is_object() && it != v.end(); ++it) {
+        const Json props = schema.value("properties", Json::object());
+        const Json sub = props.value(it.key(), schema.value("additionalProperties", Json(true)));
+        EXPECT_TRUE(!sub.is_boolean() || sub.get<bool>()) << at << ": unexpected " << it.key();
+        if (!sub.is_boolean()) CheckSchema(*it, sub, root, at + "/" + it.key());
     }
-    if (schema.contains("type")) {
-        auto is = [&](const std::string& t) {
-            return (t == "object" && v.is_object()) || (t == "array" && v.is_array()) || (t == "string" && v.is_string()) ||
-                   (t == "integer" && v.is_number_integer()) || (t == "number" && v.is_number()) ||
-                   (t == "boolean" && v.is_boolean()) || (t == "null" && v.is_null());
-        };
-        bool ok = false;
-        for (const Json& t : schema["type"].is_array() ? schema["type"] : Json::array({schema["type"]})) ok |= is(t);
-        ASSERT_TRUE(ok) << at << ": " << v.dump() << " is not " << schema["type"].dump();
-    }
-    if (schema.contains("enum")) {
-        bool ok = false;
-        for (const Json& e : schema["enum"]) ok |= e == v;
-        EXPECT_TRUE(ok) << at << ": " << v.dump() << " not in " << schema["enum"].dump();
-    }
-    if (v.is_number() && schema.contains("minimum")) {
-        EXPECT_GE(v.get<double>(), schema["minimum"].get<double>()) << at;
-    }
-    if (v.is_number() && schema.contains("maximum")) {
-        EXPECT_LE(v.get<double>(), schema["maximum"].get<double>()) << at;
-    }
-    if (v.is_object()) {
-        for (const Json& r : schema.value("required", Json::array())) EXPECT_TRUE(v.contains(r)) << at << " lacks " << r;
-        for (auto it = v.begin(); it != v.end(); ++it) {
-            if (schema.contains("propertyNames")) CheckSchema(it.key(), schema["propertyNames"], root, at + "/" + it.key());
-            if (schema.contains("properties") && schema["properties"].contains(it.key()))
-                CheckSchema(it.value(), schema["properties"][it.key()], root, at + "/" + it.key());
-            else if (schema.contains("additionalProperties") && schema["additionalProperties"].is_boolean()) {
-                EXPECT_TRUE(schema["additionalProperties"].get<bool>()) << at << ": unexpected " << it.key();
-            } else if (schema.contains("additionalProperties"))
-                CheckSchema(it.value(), schema["additionalProperties"], root, at + "/" + it.key());
-        }
-    }
-    if (v.is_array() && schema.contains("items"))
-        for (size_t i = 0; i < v.size(); ++i) CheckSchema(v[i], schema["items"], root, at + "/" + std::to_string(i));
+    for (size_t i = 0; v.is_array() && schema.contains("items") && i < v.size(); ++i)
+        CheckSchema(v[i], schema["items"], root, at + "/" + std::to_string(i));
 }
 
-std::string RepoFile(const std::string& rel) {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / rel).string();
-}
-
-/* The scan's JSON report of a CSV file, checked against the documented schema. */
-Json ScanJson(const std::vector<std::string>& args, int wantStatus) {
-    std::vector<std::string> all{"scan", "--json"};
-    all.insert(all.end(), args.begin(), args.end());
-    Outcome o = RunZtnid(all);
-    EXPECT_EQ(o.status, wantStatus) << o.err;
-    Json doc = Json::parse(o.out, nullptr, false);
+/* The scan's JSON report, status 0, checked against the documented schema. */
+Json ScanJson(const Args& args) {
+    Outcome o = RunZtnid(Plus({"scan", "--json"}, args));
+    EXPECT_EQ(o.status, 0) << o.err;
+    Json doc = Json::parse(o.out, nullptr, false), schema;
     EXPECT_FALSE(doc.is_discarded()) << o.out;
-    Json schema = Json::parse(ReadFile(RepoFile("host/ztnid/scan.schema.json")));
+    schema = Json::parse(ReadFile(RepoFile("host/ztnid/scan.schema.json")));
     CheckSchema(doc, schema, schema, "");
     return doc;
 }
 
-const Json* Column(const Json& doc, const std::string& name) {
-    for (const Json& c : doc["columns"])
-        if (c["name"] == name) return &c;
-    return nullptr;
+const Json& Column(const Json& doc, const std::string& name) {
+    static const Json none = Json::object();
+    auto c = std::find_if(doc["columns"].begin(), doc["columns"].end(),
+                          [&](const Json& c) { return c["name"] == name; });
+    return c == doc["columns"].end() ? none : *c;
 }
 
-class Scan : public ZtnidProgramTest {};
+class Scan : public Ztnid {};
 
 } // namespace
 
-TEST_F(Scan, FindsTheSampleNumbersWithTheirCountryColumn) {
-    Json doc = ScanJson({SamplePath()}, 0);
+/* The sample's numbers, each valid or refused for a reason; the same from its SQLite copy. */
+TEST_F(Scan, FindsTheSampleNumbersWithTheirCountryColumnInCsvAndSqlite) {
+    Json doc = ScanJson({SamplePath()});
     for (const Json& c : doc["columns"]) {
         EXPECT_EQ(c["detected"], c["name"] == "nid") << c["name"];
         EXPECT_EQ(c["country_column"], c["name"] == "country") << c["name"];
     }
-    const Json* nid = Column(doc, "nid");
-    ASSERT_TRUE(nid);
-    EXPECT_EQ((*nid)["map"]["switch"], "country");
-    EXPECT_EQ((*nid)["map"]["line"], "--map 'nid=switch=country'"); /* several layouts per country: the default keeps each */
-    EXPECT_GT((*nid)["map"]["confidence"].get<double>(), 0.5);
-    long accounted = (*nid)["map"]["valid"];
-    for (const auto& r : (*nid)["map"]["invalid"].items()) accounted += r.value().get<long>();
-    EXPECT_EQ(accounted, (*nid)["non_empty"]); /* every value valid or refused for a reason */
+    EXPECT_EQ(Column(doc, "nid")["non_empty"], 462);
+    EXPECT_EQ(Column(doc, "nid")["map"].dump(), Json::parse(R"({"switch": "country",
+        "country": null, "operands": "switch=country", "line": "--map 'nid=switch=country'",
+        "valid": 364, "invalid": {"invalid part": 32, "invalid data": 10, "invalid separators": 4,
+        "not shaped like one": 10, "no country": 42}, "share": 0.7879,
+        "confidence": 0.7483})").dump());
+    const std::string db = dir / "d.db";
+    ASSERT_EQ(Mask({SamplePath(), "--db", db, "--to", "people"}).status, 0);
+    EXPECT_EQ(ScanJson({"--db", db, "--from", "people"})["columns"], doc["columns"]);
+    Json part = ScanJson({SamplePath(), "--rows", "5"});
+    EXPECT_EQ(part["rows"], 5);
+    EXPECT_FALSE(part["complete"]);
 }
 
+/* Every layout found with its country, no decoy; the maps suggested mask every row and
+** keep each value's separators. */
 TEST_F(Scan, FindsEveryCountryInEveryLayoutAndNoDecoy) {
-    std::string csv = MakeTable(dir / "t.csv");
-    Json doc = ScanJson({dir / "t.csv"}, 0);
-    for (const auto& d : Decoys()) {
-        const Json* c = Column(doc, d.first);
-        ASSERT_TRUE(c);
-        EXPECT_FALSE((*c)["detected"]) << d.first << ": " << c->dump();
+    MakeTable(dir / "t.csv");
+    Json doc = ScanJson({dir / "t.csv"});
+    for (const auto& d : kDecoys) EXPECT_FALSE(Column(doc, d.first)["detected"]) << d.first;
+    Args mask{dir / "t.csv", "-o", dir / "out.csv"};
+    for (size_t i = 0; i < std::size(kValid); ++i) {
+        const Json& map = Column(doc, ValidName(i))["map"];
+        ASSERT_FALSE(map.is_null()) << ValidName(i);
+        EXPECT_EQ(map["country"], kValid[i].first) << ValidName(i);
+        EXPECT_EQ(map["valid"], kRows) << ValidName(i);
+        std::string line = map["line"];
+        mask.insert(mask.end(), {"--map", line.substr(7, line.size() - 8)}); /* unquoted */
     }
-    std::vector<std::string> maskArgs{"mask", dir / "t.csv", "-o", dir / "out.csv"};
-    for (size_t i = 0; i < kValid.size(); ++i) {
-        const Json* c = Column(doc, ValidName(i));
-        ASSERT_TRUE(c);
-        ASSERT_TRUE((*c)["detected"]) << ValidName(i);
-        EXPECT_EQ((*c)["map"]["country"], kValid[i].first) << ValidName(i);
-        EXPECT_EQ((*c)["map"]["valid"], kRows) << ValidName(i);
-        maskArgs.push_back("--map");
-        maskArgs.push_back((*c)["map"]["line"].get<std::string>().substr(7, std::string::npos));
-        maskArgs.back().pop_back(); /* the shell quotes */
-    }
-    const Json* mixed = Column(doc, "mixed");
-    ASSERT_TRUE(mixed && (*mixed)["detected"]);
-    EXPECT_EQ((*mixed)["map"]["switch"], "ctry");
-    EXPECT_EQ((*mixed)["map"]["valid"], kRows - 1);
-    EXPECT_EQ((*mixed)["map"]["invalid"], Json({{"no country", 1}}));
-
-    /* The suggested maps mask every row and keep each value's separators. */
-    Outcome o = RunZtnid(maskArgs);
+    const Json& mixed = Column(doc, "mixed")["map"];
+    EXPECT_EQ(mixed["switch"], "ctry");
+    EXPECT_EQ(mixed["valid"], kRows - 1);
+    EXPECT_EQ(mixed["invalid"], Json({{"no country", 1}}));
+    Outcome o = Mask(mask);
     ASSERT_EQ(o.status, 0) << o.err;
-    std::vector<std::string> header;
-    auto in = ReadCsvRows(dir / "t.csv", &header), out = ReadCsvRows(dir / "out.csv");
+    Args header;
+    Rows in = CsvRows(dir / "t.csv", &header), out = CsvRows(dir / "out.csv");
     ASSERT_EQ(in.size(), out.size());
+    auto shape = [](std::string v) {
+        for (char& c : v) c = std::isalnum(static_cast<unsigned char>(c)) ? 'x' : c;
+        return v;
+    };
     for (size_t r = 0; r < in.size(); ++r)
-        for (size_t c = 0; c < header.size(); ++c) {
-            if (header[c].rfind("nid_", 0) != 0) continue;
-            ASSERT_EQ(in[r][c].size(), out[r][c].size()) << header[c] << " " << out[r][c];
-            for (size_t k = 0; k < in[r][c].size(); ++k)
-                EXPECT_EQ(std::isalnum(static_cast<unsigned char>(in[r][c][k])) != 0,
-                          std::isalnum(static_cast<unsigned char>(out[r][c][k])) != 0)
-                    << header[c] << ": " << out[r][c];
-        }
+        for (size_t c = 0; c < header.size(); ++c)
+            EXPECT_TRUE(!header[c].starts_with("nid_") || shape(out[r][c]) == shape(in[r][c]));
 }
 
 TEST_F(Scan, NeverPrintsAWholeValue) {
     MakeTable(dir / "t.csv");
-    std::vector<std::string> values;
-    for (const auto& row : ReadCsvRows(dir / "t.csv"))
-        for (const std::string& v : row)
-            if (v.size() >= 8) values.push_back(v); /* shorter ones turn up inside numbers by chance */
-    std::string all = RunZtnid({"scan", dir / "t.csv"}).out + RunZtnid({"scan", "--json", dir / "t.csv"}).out;
-    Outcome dry = RunZtnid({"mask", "--dry-run", "--preview", "50", dir / "t.csv", "--map", "mixed=switch=ctry"});
-    all += dry.out + dry.err;
-    ASSERT_NE(all.find("**"), std::string::npos) << all;
-    for (const std::string& v : values) ASSERT_EQ(all.find(v), std::string::npos) << v;
-}
-
-TEST_F(Scan, ExitStatus) {
-    WriteFile(dir / "none.csv", "a,b\nhello,world\n12345678,FR\n");
-    std::string wide; /* more columns than the exit's lists hold */
-    for (int i = 0; i < 40000; ++i) wide += (i ? ",c" : "c") + std::to_string(i);
-    WriteFile(dir / "wide.csv", wide + "\n" + std::string(39999, ',') + "hello\n");
-    struct Case {
-        std::vector<std::string> args;
-        int status;
-    } cases[] = {
-        {{"scan", SamplePath(), "--rows", "5"}, 0},
-        {{"scan", dir / "none.csv"}, 1},
-        {{"scan", dir / "missing.csv"}, 2},
-        {{"scan", dir / "wide.csv"}, 2},
-        {{"scan", SamplePath(), "--rows", "0"}, 2},
-        {{"scan", "--db", dir / "missing.db", "--from", "t"}, 2},
-    };
-    for (const Case& c : cases) EXPECT_EQ(RunZtnid(c.args).status, c.status) << c.args[1] << " " << c.args.back();
-    EXPECT_FALSE(FileExists(dir / "missing.db")); /* the scan opens a database read-only */
-    Json doc = ScanJson({SamplePath(), "--rows", "5"}, 0);
-    EXPECT_EQ(doc["rows"], 5);
-    EXPECT_FALSE(doc["complete"]);
+    Outcome dry = Mask({dir / "t.csv", "--dry-run", "--preview", "50",
+                        "--map", "mixed=switch=ctry"});
+    std::string all = RunZtnid({"scan", dir / "t.csv"}).out + dry.out + dry.err;
+    all += RunZtnid({"scan", "--json", dir / "t.csv"}).out;
+    ASSERT_TRUE(Contains(all, "**")) << all;
+    for (const auto& row : CsvRows(dir / "t.csv"))
+        for (const std::string& v : row) /* shorter ones turn up inside numbers by chance */
+            ASSERT_FALSE(v.size() >= 8 && Contains(all, v)) << v;
 }
 
 TEST_F(Scan, DryRunLeavesTheDestinationUntouched) {
-    const std::string db = dir / "d.db";
-    Outcome copy = RunZtnid({"mask", SamplePath(), "--db", db, "--to", "people"});
-    ASSERT_EQ(copy.status, 0) << copy.err;
+    const std::string db = dir / "d.db", s = SamplePath();
+    ASSERT_EQ(Mask({s, "--db", db, "--to", "people"}).status, 0);
     WriteFile(dir / "old.csv", "keep\n");
-    std::string dbBefore = ReadFile(db);
-    const std::string map = "nid=switch=country";
-    struct Case {
-        std::vector<std::string> args;
-        int status;
-    } cases[] = {
-        {{SamplePath(), "-o", dir / "new.csv"}, 1},
-        {{SamplePath(), "-o", dir / "old.csv"}, 1},
-        {{SamplePath(), "--db", dir / "new.db", "--to", "t"}, 1},
-        {{"--db", db, "--from", "people", "--to", "people", "--replace"}, 2}, /* same table: refused as in a real run */
-        {{"--db", db, "--from", "people", "--to", "masked"}, 1},
-        {{SamplePath(), "--db", db, "--to", "people", "--replace"}, 1},
-        {{SamplePath(), "--db", db, "--to", "people"}, 2}, /* exists without --replace */
-    };
-    for (const Case& c : cases) {
-        std::vector<std::string> args{"mask", "--dry-run", "--preview", "3", "--map", map};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        Outcome o = RunZtnid(args);
-        EXPECT_EQ(o.status, c.status) << o.out << o.err;
-        if (c.status == 1) {
-            EXPECT_NE(o.out.find("first 3 rows"), std::string::npos) << o.out;
-            EXPECT_NE(o.out.find("invalid part"), std::string::npos) << o.out; /* the skip reasons */
-        }
-    }
-    EXPECT_FALSE(FileExists(dir / "new.csv"));
-    EXPECT_FALSE(FileExists(dir / "new.db"));
+    const std::string dbBefore = ReadFile(db);
+    const Args dry = {"mask", "--dry-run", "--preview", "3", "--map", "nid=switch=country"};
+    const Args preview = {"first 3 rows", "invalid part"}; /* with the skip reasons */
+    ExpectOutcomes({{Plus(dry, {s, "-o", dir / "new.csv"}), 1, preview},
+                    {Plus(dry, {s, "-o", dir / "old.csv"}), 1, preview},
+                    {Plus(dry, {s, "--db", dir / "new.db", "--to", "t"}), 1, preview},
+                    {Plus(dry, {"--db", db, "--from", "people", "--to", "masked"}), 1, preview},
+                    {Plus(dry, {s, "--db", db, "--to", "people", "--replace"}), 1, preview},
+                    /* refused as in a real run */
+                    {Plus(dry, {"--db", db, "--from", "people", "--to", "people", "--replace"}), 2,
+                     {"--from and --to name the same table"}},
+                    {Plus(dry, {s, "--db", db, "--to", "people"}), 2,
+                     {"table people exists (use --replace or --append)"}}},
+                   dir.path);
+    EXPECT_FALSE(FileExists(dir / "new.csv") || FileExists(dir / "new.db"));
     EXPECT_EQ(ReadFile(dir / "old.csv"), "keep\n");
     EXPECT_EQ(ReadFile(db), dbBefore);
-}
-
-TEST_F(Scan, ScansAnSqliteTable) {
-    const std::string db = dir / "d.db";
-    ASSERT_EQ(RunZtnid({"mask", SamplePath(), "--db", db, "--to", "people"}).status, 0);
-    Json doc = ScanJson({"--db", db, "--from", "people"}, 0);
-    const Json* nid = Column(doc, "nid");
-    ASSERT_TRUE(nid);
-    EXPECT_EQ((*nid)["map"]["switch"], "country");
 }
 #endif
