@@ -1,7 +1,5 @@
 // Row processing through the entry point: reading the source, choosing the country,
 // acting on the routine's code, converting the output, writing it.
-#include <cstring>
-
 #include "exit/exit_internal.h"
 #include "framework/fake_countries.h"
 
@@ -101,22 +99,28 @@ TEST_F(Rows, PackedDecimalBothWays) {
     EXPECT_FALSE(PackedToInt(badDigit, 2, 3, &v));
 }
 
-// A quoted switch names the country, else the switch column's value does, per row and
-// with its own request; no country leaves the row skipped and uncounted.
+// A quoted switch names the country, else the switch column's value does, read per row
+// (N: the source, C: the switch column; the random method reads no source) with its own
+// request; no country leaves the row skipped and uncounted.
 TEST_F(Rows, SwitchDecidesTheCountry) {
-    struct { const char16_t* ops; const char16_t* ctry; int16_t rc; uint16_t country; } cases[] = {
-        {u"switch=\"fr", u"", 0, COUNTRY_FR},    {u"switch=\"ESPANA", u"", 0, COUNTRY_ES},
-        {u"switch=\"", u"", 1, 0},               {u"switch=ctry", u"Uk", 0, COUNTRY_UK},
-        {u"switch=CTRY", u"UKX", 0, COUNTRY_UK}, {u"switch=CTRY", u"iT", 0, COUNTRY_IT},
-        {u"switch=CTRY", u"GB", 1, 0},           {u"switch=CTRY", u"F", 1, 0},
-        {u"switch=\"CTRY\"", u"FR", 1, 0},       {u"switch=NOPE", u"FR", 1, 0}};
+    struct { const char16_t *ops, *ctry; uint16_t country; const char* read; } cases[] = {
+        {u"switch=\"fr", u"", COUNTRY_FR, "N"},      {u"switch=\"ESPANA", u"", COUNTRY_ES, "N"},
+        {u"switch=\"", u"", 0, "N"},                 {u"switch=ctry", u"Uk", COUNTRY_UK, "NC"},
+        {u"switch=CTRY", u"UKX", COUNTRY_UK, "NC"},   {u"switch=CTRY", u"iT", COUNTRY_IT, "NC"},
+        {u"switch=CTRY", u"GB", 0, "NC"},             {u"switch=CTRY", u"F", 0, "NC"},
+        {u"switch=\"CTRY\"", u"FR", 0, "N"},         {u"switch=NOPE", u"FR", 0, "N"},
+        {u"switch=CTRY,method=random", u"ES", COUNTRY_ES, "C"}};
     for (const auto& c : cases) {
         g_fake = FakeConfig{};
         ColumnMap m(&FakeExit, c.ops, {{u"NID"}, {u"CTRY", 1, 3}}, {{u"NID"}});
         m.set(u"NID", u"V");
         m.set(u"CTRY", c.ctry);
-        EXPECT_EQ(Did(m, m.row()), c.rc ? "rc 1" : "rc 0 put MASKED") << Utf16ToUtf8(c.ops);
+        auto r = m.row();
+        std::string read;
+        for (const auto& g : r.gets) read += g.colId == m.sourceList()->Col[0].ColId ? "N" : "C";
+        EXPECT_EQ(Did(m, r), c.country ? "rc 0 put MASKED" : "rc 1") << Utf16ToUtf8(c.ops);
         EXPECT_EQ(g_fake.seenCountry, c.country) << Utf16ToUtf8(c.ctry);
+        EXPECT_EQ(read, c.read) << Utf16ToUtf8(c.ops);
     }
     ColumnMap m(&FakeExit, u"switch=CTRY,debug=y", {{u"NID"}, {u"CTRY", 1, 3}}, {{u"NID"}});
     m.set(u"NID", u"V");
@@ -132,16 +136,6 @@ TEST_F(Rows, SwitchDecidesTheCountry) {
     EXPECT_EQ(log.tagged(), (Strings{"NID ERROR Country 15: not to be masked",
                                      "NID ERROR Country 15: not to be masked",
                                      "No row errors detected processing column NID"}));
-}
-
-TEST_F(Rows, RandomReadsOnlyTheSwitchColumn) {
-    ColumnMap m(&FakeExit, u"switch=CTRY,method=random", {{u"NID"}, {u"CTRY", 1, 3}},
-                {{u"NID"}});
-    m.set(u"CTRY", u"ES");
-    auto r = m.row();
-    EXPECT_EQ(Did(m, r), "rc 0 put MASKED");
-    ASSERT_EQ(r.gets.size(), 1u);
-    EXPECT_EQ(r.gets[0].colId, m.sourceList()->Col[1].ColId);
 }
 
 // Each code of the routine: the value written (or the source kept), the row skipped and
@@ -180,9 +174,6 @@ TEST_F(Rows, OutputLengthLimit) {
 // The routine's output in the destination's form: the value written (rc 0), the row
 // skipped with a logged message (rc 1), or the run ended with a message (rc 2).
 TEST_F(Rows, Conversions) {
-    float f = 12.9f;
-    uint32_t floatBits;
-    std::memcpy(&floatBits, &f, 4);
     const std::string badDest = "Invalid Dest DataType.                             Expected ";
     const std::string badOut = "NID ERROR 0x106: Invalid Out DataType. Expected 1:skipping row";
     const std::string unsupported = "NID ERROR 0x8: Unsupported Dest Column Data Type";
@@ -196,7 +187,7 @@ TEST_F(Rows, Conversions) {
         {10, KIND_INT32, 987654321, 0, "987654321"},
         {14, KIND_INT16, 42, 0, "42"},
         {15, KIND_INT32, 0, 0, ""},
-        {15, KIND_FLOAT, floatBits, 0, "12"},
+        {15, KIND_FLOAT, 0x414E6666, 0, "12"}, // 12.9f
         {18, KIND_INT32, 12345, 0, "\xe3\x90\x92\x5c"}, // bytes 12 34 5C as 16-bit characters
         {1, KIND_NONE, 0, 1, badOut},
         {1, 9, 0, 1, badOut},

@@ -9,19 +9,6 @@ namespace {
 using hostemu::ColumnMap;
 using SetUpTest = Fake;
 
-TEST_F(SetUpTest, OnlySwitchMasksFromTheDestinationsNamesake) {
-    ColumnMap m(&FakeExit, u"switch=\"ES", {{u"OTHER"}, {u"nid"}}, {{u"NID"}});
-    m.set(u"nid", u"1234567L");
-    EXPECT_EQ(Did(m, m.row()), "rc 0 put MASKED");
-    EXPECT_EQ(g_fake.seenFlags, int(MODE_MASK) | int(MODE_SETUP_DONE));
-    EXPECT_EQ(g_fake.seenIn, u"1234567L");
-    EXPECT_EQ(g_fake.seenCountry, COUNTRY_ES);
-    EXPECT_EQ(m.workArea().CountriesInit, 15);
-    EXPECT_EQ(m.end(), 0);
-    EXPECT_EQ(log.tagged(), Strings{});
-    EXPECT_TRUE(log.exists());
-}
-
 // A failed set-up returns 2 with the first 50 characters of its message in MsgText (no
 // terminator at 50), writes nothing, leaves the counters after MsgText alone, and so does
 // every later row.
@@ -36,7 +23,6 @@ TEST_F(SetUpTest, FailuresGiveTheirMessage) {
         {u"switch=\"FR,method=RANDOM,validate=y",
          "NID ERROR 0x2: Incompatible operands validate & random provided"},
         {u"switch=\"FR,method=rand", "NID ERROR 0x3: Invalid Value specified for Operand method"},
-        {u"switch=\"FR,method=bogus", "NID ERROR 0x3: Invalid Value specified for Operand method"},
         {u"switch=(a=1),method=mask", "NID ERROR 0x1: Operand switch not provided"},
         {u"switch=(FR=x),method=mask", "NID ERROR 0x3: Invalid Value specified for Operand switch"},
         {u"switch=\"ES,source=NOPE", "NID ERROR 0x4: Col NOPE not in sourcecol list"},
@@ -76,22 +62,28 @@ TEST_F(SetUpTest, ModeBitsFollowTheOperands) {
     }
 }
 
-// The source operand names the column (quoted or not, any case, in parentheses); the
-// random method reads none, even a named one that does not exist.
-TEST_F(SetUpTest, SourceOperandNamesTheColumn) {
-    for (const char16_t* ops : {u"source=\"IN\"", u"source=in", u"source= ( In )",
-                                u"method=random,source=NOPE"}) {
+// Only switch is needed.  The source column is the destination's namesake (in any case)
+// unless the source operand names one (quoted or not, any case, in parentheses); the
+// random method reads none, even a named one that does not exist.  Nothing is logged.
+TEST_F(SetUpTest, SourceColumn) {
+    for (const std::u16string ops : {u"", u",source=\"IN\"", u",source=in", u",source= ( In )",
+                                     u",method=random,source=NOPE"}) {
         g_fake = FakeConfig{};
-        ColumnMap m(&FakeExit, u"switch=\"ES," + std::u16string(ops), {{u"NID"}, {u"In"}},
-                    {{u"NID"}});
+        ColumnMap m(&FakeExit, u"switch=\"ES" + ops, {{u"OTHER"}, {u"nid"}, {u"In"}}, {{u"NID"}});
+        m.set(u"nid", u"1234567L");
         m.set(u"In", u"FROM-IN");
         auto r = m.row();
-        bool random = ops[0] == u'm';
+        bool random = ops.find(u"random") != ops.npos;
         EXPECT_EQ(Did(m, r), "rc 0 put MASKED") << Utf16ToUtf8(ops);
-        EXPECT_EQ(g_fake.seenIn, random ? u"" : u"FROM-IN");
+        EXPECT_EQ(g_fake.seenIn, random ? u"" : ops.empty() ? u"1234567L" : u"FROM-IN");
         EXPECT_EQ(r.gets.size(), random ? 0u : 1u);
         EXPECT_EQ(g_fake.seenNoSource, random);
+        EXPECT_EQ(g_fake.seenFlags, int(random ? MODE_RANDOM : MODE_MASK) | int(MODE_SETUP_DONE));
+        EXPECT_EQ(g_fake.seenCountry, COUNTRY_ES);
+        EXPECT_EQ(m.workArea().CountriesInit, 15);
     }
+    EXPECT_TRUE(log.exists());
+    EXPECT_EQ(log.tagged(), Strings{});
 }
 
 // Set-up failures are logged only with debug or status, and the end call then reports.

@@ -1,13 +1,8 @@
 /*
-** outputs_test.cpp - every value the exit writes is a valid number of its country, and a
-** mask is the same in every column and every process.
-**
-** Sources are the random method's values under every format, drawn from a fixed random
-** source (the same in every process).  The random method's values and every mask (each
-** format and none, with and without validate, into the shortest destination and a wide
-** one) must pass the exit's own validation.  This program started again with
-** --zt-out=FILE masks the same sources in another column and must get the same: a mask
-** that depended on anything of the process (addresses, the clock, a seed) would differ.
+** outputs_test.cpp - every value the exit writes is a valid number of its country (the
+** exit's own validation accepts it), and a mask is the same in every column and process:
+** this program started again with --zt-out=FILE masks the same sources in another column
+** (a mask depending on addresses, the clock or a seed would differ).
 */
 #include <gtest/gtest.h>
 
@@ -38,6 +33,7 @@ std::vector<std::u16string> Formats(const Country& c) {
     return f;
 }
 
+/* Valid sources: the random method's values under each format, from a fixed random source. */
 std::vector<std::u16string> Sources(const Country& c) {
     g_seed = 1;
     RandomSourceFn old = SetRandomSource(&Fixed);

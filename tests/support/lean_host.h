@@ -147,10 +147,9 @@ struct Country {
 };
 
 inline const std::vector<Country>& Countries() {
-    static const std::vector<Country> k = {{u"FR", u"FR", COUNTRY_FR, 15},
-                                           {u"UK", u"UK", COUNTRY_UK, 8},
-                                           {u"ES", u"ES", COUNTRY_ES, 8},
-                                           {u"IT", u"IT", COUNTRY_IT, 16}};
+    static const std::vector<Country> k = {
+        {u"FR", u"FR", COUNTRY_FR, 15}, {u"UK", u"UK", COUNTRY_UK, 8},
+        {u"ES", u"ES", COUNTRY_ES, 8},  {u"IT", u"IT", COUNTRY_IT, 16}};
     return k;
 }
 
