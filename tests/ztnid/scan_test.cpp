@@ -122,11 +122,10 @@ Json ScanJson(const Args& args) {
     return doc;
 }
 
-const Json& Column(const Json& doc, const std::string& name) {
-    static const Json none = Json::object();
-    auto c = std::find_if(doc["columns"].begin(), doc["columns"].end(),
-                          [&](const Json& c) { return c["name"] == name; });
-    return c == doc["columns"].end() ? none : *c;
+Json Column(const Json& doc, const std::string& name) {
+    for (const Json& c : doc["columns"])
+        if (c["name"] == name) return c;
+    return Json::object();
 }
 
 class Scan : public Ztnid {};
@@ -166,14 +165,14 @@ TEST_F(Scan, FindsEveryCountryInEveryLayoutAndNoDecoyAndNeverPrintsAWholeValue) 
     for (const auto& d : kDecoys) EXPECT_FALSE(Column(doc, d.first)["detected"]) << d.first;
     Args mask{dir / "t.csv", "-o", dir / "out.csv"};
     for (size_t i = 0; i < std::size(kValid); ++i) {
-        const Json& map = Column(doc, ValidName(i))["map"];
+        const Json map = Column(doc, ValidName(i))["map"];
         ASSERT_FALSE(map.is_null()) << ValidName(i);
         EXPECT_EQ(map["country"], kValid[i].first) << ValidName(i);
         EXPECT_EQ(map["valid"], kRows) << ValidName(i);
         std::string line = map["line"];
         mask.insert(mask.end(), {"--map", line.substr(7, line.size() - 8)}); /* unquoted */
     }
-    const Json& mixed = Column(doc, "mixed")["map"];
+    const Json mixed = Column(doc, "mixed")["map"];
     EXPECT_EQ(mixed["switch"], "ctry");
     EXPECT_EQ(mixed["valid"], kRows - 1);
     EXPECT_EQ(mixed["invalid"], Json({{"no country", 1}}));
