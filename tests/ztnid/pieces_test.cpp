@@ -1,5 +1,5 @@
 /*
-** pieces_test.cpp - ztnid's text converters, CSV reader, COPY text format and map specs.
+** pieces_test.cpp - ztnid's text converters, CSV reader, COPY text format and --map arguments.
 */
 #if !defined(_WIN32)
 #include "host/ztnid/pg_table.h"
@@ -69,7 +69,7 @@ TEST(ZtnidCsv, ReadsQuotedFieldsNullsLineEndsAndLongRecordsAndRefusesMalformedOn
     for (const auto& c : cases) {
         ztnid_test::WriteFile(in, c.text);
         try {
-            EXPECT_EQ(ztnid_test::CsvRows(in, nullptr, c.emptyIsBlank), c.rows) << c.text.substr(0, 40);
+            EXPECT_EQ(ztnid_test::CsvRows(in, nullptr, c.emptyIsBlank), c.rows) << c.text.size();
             EXPECT_EQ(CsvSource(in, ',', c.emptyIsBlank).columns()[0].nullable, !c.emptyIsBlank);
             EXPECT_EQ(c.error, "");
         } catch (const RunError& e) {
@@ -110,7 +110,7 @@ TEST(ZtnidCopyText, ReadsNullsEscapesRefusesMalformedLinesAndWritesWhatItReads) 
     }
 }
 
-TEST(ZtnidColumns, ParsesMapSpecsAndTypes) {
+TEST(ZtnidColumns, ParsesMapArgumentsAndTypes) {
     MapSpec m = ParseMapSpec("nid=switch=CTRY,format=(FR=5X2C8X)");
     EXPECT_EQ(std::make_tuple(m.dest, m.typeGiven, m.operands),
               std::make_tuple("nid", false, "switch=CTRY,format=(FR=5X2C8X)"));
