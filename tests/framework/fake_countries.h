@@ -68,6 +68,10 @@ inline hostemu::RowOutcome RunOne(const std::u16string& ops,
     return r;
 }
 
+// An allocation hook (ZtSetAllocHook) that fails the n-th allocation from now on.
+inline int g_allocsLeft = -1;
+inline bool FailNth(size_t) { return g_allocsLeft < 0 || g_allocsLeft-- > 0; }
+
 // Each test starts with the default routines and no log file.
 class Fake : public ::testing::Test {
 protected:

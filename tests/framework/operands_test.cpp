@@ -1,11 +1,9 @@
 // Operand parser and format lookup: the map each tricky operand string gives, keyword and
 // format lookup, allocation failures at every point of a parse.
-#include <gtest/gtest.h>
-
 #include "exit/formats/formats.h"
 #include "exit/memory.h"
 #include "exit/operands/operands.h"
-#include "host/emul/utf.h"
+#include "framework/fake_countries.h"
 
 namespace {
 
@@ -93,10 +91,6 @@ TEST(Operands, LookupKeywordEveryNameAnyCase) {
     }
     for (const char16_t* name : {u"sw", u"", u"switch "}) EXPECT_EQ(LookupKeyword(name), -1);
 }
-
-// Fails the n-th allocation from now on.
-int g_allocsLeft = -1;
-bool FailNth(size_t) { return g_allocsLeft < 0 || g_allocsLeft-- > 0; }
 
 TEST(Operands, EveryAllocationFailureIsReportedAndCleanedUp) {
     const char16_t* text = u"switch=CTRY,format=(FR=15X,IT=16X,ES=7X-1X,UK=8X1C),debug=y,"
