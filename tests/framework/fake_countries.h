@@ -43,13 +43,13 @@ using Strings = std::vector<std::string>;
 inline std::string Msg(const hostemu::RowOutcome& r) { return Utf16ToUtf8(r.msgText); }
 
 // What a row call did, in one line: "rc R", "put VALUE" or "put NULL" when it wrote, the
-// non-zero counters ("part 1") and "msg TEXT" when MsgText holds a message.
+// non-zero counters ("parts 1") and "msg TEXT" when MsgText holds a message.
 inline std::string Did(hostemu::ColumnMap& m, const hostemu::RowOutcome& r) {
     const WORKAREA& wa = m.workArea();
     const std::pair<const char*, int32_t> counts[] = {
         {"null", wa.NullInputCount},           {"data", wa.InvalidDataCount},
         {"length", wa.InvalidLengthCount},     {"conversion", wa.ConversionErrorCount},
-        {"part", wa.InvalidPartCount},         {"separator", wa.InvalidSeparatorCount}};
+        {"parts", wa.InvalidPartCount},         {"separator", wa.InvalidSeparatorCount}};
     std::string s = "rc " + std::to_string(r.rc);
     if (r.puts) s += r.putNull ? " put NULL" : " put " + Utf16ToUtf8(r.put);
     for (const auto& [name, n] : counts)

@@ -146,7 +146,7 @@ TEST_F(Rows, RoutineCodes) {
         {0, "rc 0 put MASKED"},   {64, "rc 0 put MASKED"},  {128, "rc 0 put SOURCE"},
         {256, "rc 1"},            {57, "rc 1 null 1"},      {58, "rc 1 data 1"},
         {262, "rc 1 data 1"},     {263, "rc 1 data 1"},     {59, "rc 1 conversion 1"},
-        {257, "rc 1 length 1"},   {258, "rc 1 part 1"},     {259, "rc 1 separator 1"},
+        {257, "rc 1 length 1"},   {258, "rc 1 parts 1"},    {259, "rc 1 separator 1"},
         {512, "rc 2 msg ROUTINE SAYS"}, {255, internal},    {1, internal}, {-1, internal}};
     for (const auto& c : cases) {
         g_fake = FakeConfig{};
