@@ -57,12 +57,20 @@ inline std::string Did(hostemu::ColumnMap& m, const hostemu::RowOutcome& r) {
     return r.msgText.empty() ? s : s + " msg " + Msg(r);
 }
 
-// One row of "VALUE" in column NID, then the end call.
+// A column map over the fake routines; its source NID (when it has one) holds "V".
+struct Map : hostemu::ColumnMap {
+    explicit Map(const std::u16string& ops, std::vector<hostemu::Column> src = {{u"NID"}},
+                 std::vector<hostemu::Column> dst = {{u"NID"}})
+        : ColumnMap(&FakeExit, ops, std::move(src), std::move(dst)) {
+        set(u"NID", u"V");
+    }
+    std::string did() { return Did(*this, row()); } // one row, in Did's words
+};
+
+// One row, then the end call.
 inline hostemu::RowOutcome RunOne(const std::u16string& ops,
-                                  std::vector<hostemu::Column> src = {{u"NID"}},
-                                  std::vector<hostemu::Column> dst = {{u"NID"}}) {
-    hostemu::ColumnMap m(&FakeExit, ops, std::move(src), std::move(dst));
-    m.set(u"NID", u"VALUE");
+                                  std::vector<hostemu::Column> src = {{u"NID"}}) {
+    Map m(ops, std::move(src));
     hostemu::RowOutcome r = m.row();
     EXPECT_EQ(m.end(), 0);
     return r;

@@ -27,7 +27,8 @@ TEST(FormatMsg, Conversions) {
     EXPECT_EQ(Fmt(u"%5d|%-5d|%+d|% d", 42, 42, 42, 42), "   42|42   |+42| 42");
     EXPECT_EQ(Fmt(u"%c%c%07d%c%c", u'X', u'-', 42, u'-', u'T'), "X-0000042-T");
     EXPECT_EQ(Fmt(u"%s%s", u"JK", u"123456"), "JK123456");
-    EXPECT_EQ(Fmt(u"[%5s|%-5s|%.2s]", u"ab", u"ab", u"abcd"), "[   ab|ab   |ab]");
+    EXPECT_EQ(Fmt(u"[%5s|%-5s|%.2s|%.10s]", u"ab", u"ab", u"abcd", u"abc\0defghijk"),
+              "[   ab|ab   |ab|abc]");
     EXPECT_EQ(Fmt(u"100%% %s", static_cast<const char16_t*>(nullptr)), "100% (null)");
     EXPECT_EQ(Fmt(u"Col %s \u00cf\u20ac", u"N\u00cfR"), "Col N\u00cfR \u00cf\u20ac");
     EXPECT_EQ(Fmt(u"Department (\"%d\")is not", 0), "Department (\"0\")is not");

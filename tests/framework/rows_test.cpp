@@ -6,20 +6,18 @@
 namespace {
 
 using hostemu::Cell;
-using hostemu::ColumnMap;
 using Rows = Fake;
 
 // A NULL source is written NULL, or skipped and counted, without reading the switch
 // column; the indicator of a non-nullable source is ignored.
 TEST_F(Rows, NullSource) {
     struct { bool srcNullable, destNullable; const char* did; size_t gets; } cases[] = {
-        {true, true, "rc 0 put NULL", 1},
-        {true, false, "rc 1 null 1", 1},
+        {true, true, "rc 0 put NULL", 1}, {true, false, "rc 1 null 1", 1},
         {false, true, "rc 0 put MASKED", 2}};
     for (const auto& c : cases) {
         g_fake = FakeConfig{};
-        ColumnMap m(&FakeExit, u"switch=CTRY", {{u"NID", 1, 20, c.srcNullable}, {u"CTRY", 1, 3}},
-                    {{u"NID", 1, 20, c.destNullable}});
+        Map m(u"switch=CTRY", {{u"NID", 1, 20, c.srcNullable}, {u"CTRY", 1, 3}},
+              {{u"NID", 1, 20, c.destNullable}});
         m.setNull(u"NID");
         m.set(u"CTRY", u"FR");
         auto r = m.row();
@@ -33,16 +31,16 @@ TEST_F(Rows, NullSource) {
 // A conversion error of the getter is counted; other getter codes and a failed put end
 // the run naming the column; status logs them and the counts.
 TEST_F(Rows, CallbackFailures) {
-    ColumnMap m(&FakeExit, u"switch=\"ES,source=IN,status=y", {{u"IN"}}, {{u"OUTCOL"}});
+    Map m(u"switch=\"ES,source=IN,status=y", {{u"IN"}}, {{u"OUTCOL"}});
     m.set(u"IN", Cell{false, u"", 9});
-    EXPECT_EQ(Did(m, m.row()), "rc 1 conversion 1");
+    EXPECT_EQ(m.did(), "rc 1 conversion 1");
     m.set(u"IN", Cell{false, u"", 4});
     const std::string get = "NID ERROR 0x9: Error Getting col: IN data";
-    EXPECT_EQ(Did(m, m.row()), "rc 2 conversion 1 msg " + get);
+    EXPECT_EQ(m.did(), "rc 2 conversion 1 msg " + get);
     m.set(u"IN", u"V");
     m.setPutResult(3);
     const std::string put = "NID ERROR 0xa: Error Putting col OUTCOL data";
-    EXPECT_EQ(Did(m, m.row()), "rc 2 put MASKED conversion 1 msg " + put);
+    EXPECT_EQ(m.did(), "rc 2 put MASKED conversion 1 msg " + put);
     m.end();
     EXPECT_EQ(log.tagged(), (Strings{get, put, "Non-zero error counts for column OUTCOL",
                                      "Column conversion errors:           1"}));
@@ -59,7 +57,7 @@ TEST_F(Rows, SourceTypes) {
         SCOPED_TRACE(testing::Message() << c.type << " " << c.length);
         g_fake = FakeConfig{};
         g_fake.srcType = c.type;
-        ColumnMap m(&FakeExit, u"switch=\"FR", {{u"NID", 1, c.length, true, 7}}, {{u"NID"}});
+        Map m(u"switch=\"FR", {{u"NID", 1, c.length, true, 7}});
         m.set(u"NID", u"-7654321");
         auto r = m.row();
         ASSERT_FALSE(r.gets.empty());
@@ -71,17 +69,16 @@ TEST_F(Rows, SourceTypes) {
     }
     // a packed value the host did not encode (more digits than its bytes) is skipped, uncounted
     g_fake.srcType = 18;
-    ColumnMap m(&FakeExit, u"switch=\"FR", {{u"NID", 18, 3, true, 5}}, {{u"NID"}});
+    Map m(u"switch=\"FR", {{u"NID", 18, 3, true, 5}});
     m.set(u"NID", u"12345");
-    EXPECT_EQ(Did(m, m.row()), "rc 0 put MASKED");
+    EXPECT_EQ(m.did(), "rc 0 put MASKED");
     m.sourceList()->Col[0].Precision = 40;
-    EXPECT_EQ(Did(m, m.row()), "rc 1");
+    EXPECT_EQ(m.did(), "rc 1");
 }
 
 TEST_F(Rows, PackedDecimalBothWays) {
-    struct { int64_t value; int digits; } cases[] = {
-        {0, 1}, {7, 1}, {12345, 5}, {-12345, 5}, {-1, 3}, {1234567, 7}, {999999999, 9},
-        {2147483647, 10}};
+    struct { int64_t value; int digits; } cases[] = {{0, 1}, {7, 1}, {12345, 5}, {-12345, 5},
+        {-1, 3}, {1234567, 7}, {999999999, 9}, {2147483647, 10}};
     for (const auto& c : cases) {
         uint8_t bytes[16] = {};
         ASSERT_TRUE(IntToPacked(c.value, c.digits, bytes, sizeof bytes));
@@ -111,19 +108,18 @@ TEST_F(Rows, SwitchDecidesTheCountry) {
         {u"switch=\"CTRY\"", u"FR", 0, "N"},         {u"switch=NOPE", u"FR", 0, "N"},
         {u"switch=CTRY,method=random", u"ES", COUNTRY_ES, "C"}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(Utf16ToUtf8(c.ops) + " " + Utf16ToUtf8(c.ctry));
         g_fake = FakeConfig{};
-        ColumnMap m(&FakeExit, c.ops, {{u"NID"}, {u"CTRY", 1, 3}}, {{u"NID"}});
-        m.set(u"NID", u"V");
+        Map m(c.ops, {{u"NID"}, {u"CTRY", 1, 3}});
         m.set(u"CTRY", c.ctry);
         auto r = m.row();
         std::string read;
         for (const auto& g : r.gets) read += g.colId == m.sourceList()->Col[0].ColId ? "N" : "C";
-        EXPECT_EQ(Did(m, r), c.country ? "rc 0 put MASKED" : "rc 1") << Utf16ToUtf8(c.ops);
-        EXPECT_EQ(g_fake.seenCountry, c.country) << Utf16ToUtf8(c.ctry);
-        EXPECT_EQ(read, c.read) << Utf16ToUtf8(c.ops);
+        EXPECT_EQ(Did(m, r), c.country ? "rc 0 put MASKED" : "rc 1");
+        EXPECT_EQ(g_fake.seenCountry, c.country);
+        EXPECT_EQ(read, c.read);
     }
-    ColumnMap m(&FakeExit, u"switch=CTRY,debug=y", {{u"NID"}, {u"CTRY", 1, 3}}, {{u"NID"}});
-    m.set(u"NID", u"V");
+    Map m(u"switch=CTRY,debug=y", {{u"NID"}, {u"CTRY", 1, 3}});
     m.set(u"CTRY", Cell{false, u"", 9});
     auto r = m.row();
     EXPECT_EQ(Did(m, r), "rc 1");
@@ -131,7 +127,7 @@ TEST_F(Rows, SwitchDecidesTheCountry) {
     EXPECT_EQ(r.gets[1].valueType, 39);
     EXPECT_EQ(r.gets[1].bufferLength, 8);
     m.setNull(u"CTRY");
-    EXPECT_EQ(Did(m, m.row()), "rc 1");
+    EXPECT_EQ(m.did(), "rc 1");
     m.end();
     EXPECT_EQ(log.tagged(), (Strings{"NID ERROR Country 15: not to be masked",
                                      "NID ERROR Country 15: not to be masked",
@@ -139,8 +135,9 @@ TEST_F(Rows, SwitchDecidesTheCountry) {
 }
 
 // Each code of the routine: the value written (or the source kept), the row skipped and
-// counted, or the run ended with the routine's message or an internal error.
-TEST_F(Rows, RoutineCodes) {
+// counted, or the run ended with the routine's message or an internal error; any call
+// type other than the end call's is a row.
+TEST_F(Rows, RoutineCodesAndCallTypes) {
     const std::string internal = "rc 2 msg NID ERROR 0xff: INTERNAL ERROR";
     struct { int32_t code; std::string did; } cases[] = {
         {0, "rc 0 put MASKED"},   {64, "rc 0 put MASKED"},  {128, "rc 0 put SOURCE"},
@@ -152,20 +149,23 @@ TEST_F(Rows, RoutineCodes) {
         g_fake = FakeConfig{};
         g_fake.maskRc = c.code;
         g_fake.maskMsg = u"ROUTINE SAYS";
-        ColumnMap m(&FakeExit, u"switch=\"FR", {{u"NID"}}, {{u"NID"}});
+        Map m(u"switch=\"FR");
         m.set(u"NID", u"SOURCE");
-        EXPECT_EQ(Did(m, m.row()), c.did) << c.code;
+        EXPECT_EQ(m.did(), c.did) << c.code;
     }
+    g_fake = FakeConfig{};
+    Map m(u"switch=\"FR");
+    for (uint32_t t : {0u, 1u, 2u, 98u, 100u, 0xFFFFFFFFu}) EXPECT_EQ(m.row(t).rc, 0);
+    EXPECT_EQ(g_fake.maskCalls, 6);
 }
 
 TEST_F(Rows, OutputLengthLimit) {
-    ColumnMap m(&FakeExit, u"switch=\"FR,debug=y", {{u"NID"}}, {{u"NID", 1, 255}});
-    m.set(u"NID", u"V");
+    Map m(u"switch=\"FR,debug=y", {{u"NID"}}, {{u"NID", 1, 255}});
     g_fake.out = std::u16string(4095, u'7');
     EXPECT_EQ(m.row().put.size(), 4095u);
     g_fake.out = std::u16string(4000, u'7');
     g_fake.outLength = 4096;
-    EXPECT_EQ(Did(m, m.row()), "rc 1");
+    EXPECT_EQ(m.did(), "rc 1");
     m.end();
     EXPECT_EQ(log.tagged()[0], "NID ERROR 0x105: Length 4096 of Destination Data exceeds the max "
                                "size 4096: skipping the row");
@@ -179,22 +179,16 @@ TEST_F(Rows, Conversions) {
     const std::string unsupported = "NID ERROR 0x8: Unsupported Dest Column Data Type";
     struct { int16_t destType; int32_t outKind; uint64_t raw; int16_t rc; std::string text; }
     cases[] = {
-        {1, KIND_STRING, 0, 0, "MASKED"},
-        {37, KIND_STRING, 0, 0, "MASKED"},
-        {34, KIND_STRING, 0, 0, "MASKED"},
-        {1, KIND_INT32, 1234, 0, "1234"},
-        {1, KIND_INT16, 0xFFFF, 0, "-1"},
-        {10, KIND_INT32, 987654321, 0, "987654321"},
-        {14, KIND_INT16, 42, 0, "42"},
-        {15, KIND_INT32, 0, 0, ""},
+        {1, KIND_STRING, 0, 0, "MASKED"},  {37, KIND_STRING, 0, 0, "MASKED"},
+        {34, KIND_STRING, 0, 0, "MASKED"}, {1, KIND_INT32, 1234, 0, "1234"},
+        {1, KIND_INT16, 0xFFFF, 0, "-1"},  {10, KIND_INT32, 987654321, 0, "987654321"},
+        {14, KIND_INT16, 42, 0, "42"},     {15, KIND_INT32, 0, 0, ""},
         {15, KIND_FLOAT, 0x414E6666, 0, "12"}, // 12.9f
         {18, KIND_INT32, 12345, 0, "\xe3\x90\x92\x5c"}, // bytes 12 34 5C as 16-bit characters
-        {1, KIND_NONE, 0, 1, badOut},
-        {1, 9, 0, 1, badOut},
+        {1, KIND_NONE, 0, 1, badOut},      {1, 9, 0, 1, badOut},
         {10, KIND_STRING, 0, 1, badDest + "10, passed 5, skipping"},
         {18, KIND_STRING, 0, 1, badDest + "18, passed 5, skipping"},
-        {0, KIND_STRING, 0, 2, unsupported},
-        {5, KIND_STRING, 0, 2, unsupported}};
+        {0, KIND_STRING, 0, 2, unsupported}, {5, KIND_STRING, 0, 2, unsupported}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.destType << " " << c.outKind);
         g_fake = FakeConfig{};
@@ -202,8 +196,7 @@ TEST_F(Rows, Conversions) {
         g_fake.outKind = c.outKind;
         g_fake.outRaw = c.raw;
         testlog::LogFile caseLog;
-        ColumnMap m(&FakeExit, u"switch=\"FR,debug=y", {{u"NID"}}, {{u"NID", 1, 3, true, 5}});
-        m.set(u"NID", u"V");
+        Map m(u"switch=\"FR,debug=y", {{u"NID"}}, {{u"NID", 1, 3, true, 5}});
         auto r = m.row();
         m.end();
         EXPECT_EQ(r.rc, c.rc);
@@ -211,13 +204,6 @@ TEST_F(Rows, Conversions) {
         logged.push_back("");
         EXPECT_EQ(c.rc == 0 ? Utf16ToUtf8(r.put) : c.rc == 1 ? logged[0] : Msg(r), c.text);
     }
-}
-
-TEST_F(Rows, CallTypeOtherThan99IsARow) {
-    ColumnMap m(&FakeExit, u"switch=\"FR", {{u"NID"}}, {{u"NID"}});
-    m.set(u"NID", u"V");
-    for (uint32_t t : {0u, 1u, 2u, 98u, 100u, 0xFFFFFFFFu}) EXPECT_EQ(m.row(t).rc, 0);
-    EXPECT_EQ(g_fake.maskCalls, 6);
 }
 
 } // namespace

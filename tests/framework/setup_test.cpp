@@ -69,7 +69,7 @@ TEST_F(SetUpTest, SourceColumn) {
     for (const std::u16string ops : {u"", u",source=\"IN\"", u",source=in", u",source= ( In )",
                                      u",method=random,source=NOPE"}) {
         g_fake = FakeConfig{};
-        ColumnMap m(&FakeExit, u"switch=\"ES" + ops, {{u"OTHER"}, {u"nid"}, {u"In"}}, {{u"NID"}});
+        Map m(u"switch=\"ES" + ops, {{u"OTHER"}, {u"nid"}, {u"In"}});
         m.set(u"nid", u"1234567L");
         m.set(u"In", u"FROM-IN");
         auto r = m.row();
@@ -86,32 +86,39 @@ TEST_F(SetUpTest, SourceColumn) {
     EXPECT_EQ(log.tagged(), Strings{});
 }
 
-// Set-up failures are logged only with debug or status, and the end call then reports.
+// Set-up failures are logged only with debug or status, and the end call then reports;
+// each line starts "MM/DD/YY HH:MM -ZTNID : " and is UTF-8.
 TEST_F(SetUpTest, SetUpFailuresAreLoggedWithDebugOrStatus) {
     const std::string none = "No row errors detected processing column NID";
     const std::string countries = "NID ERROR 0xb: No Countries initialized for Masking";
     const std::string init = "NID ERROR 0x8: InitCountry";
     const std::string random = "NID ERROR 0x2: Incompatible operands validate & random provided";
+    const std::string name = "NID ERROR 0x4: Col N\u00cfR\u20ac\U0001D11E not in sourcecol list";
     struct { int32_t initRc; const char16_t* ops; std::string msg; Strings logged; } cases[] = {
         {8, u"switch=\"FR", countries, {}},
         {8, u"switch=\"FR,debug=y", countries,
          {init + "FR Failed", init + "UK Failed", init + "ES Failed", init + "IT Failed", countries,
           none}},
-        {0, u"switch=\"FR,status=y,method=random,validate=yes", random, {random, none}}};
+        {0, u"switch=\"FR,status=y,method=random,validate=yes", random, {random, none}},
+        {0, u"switch=\"FR,status=y,source=N\u00cfR\u20ac\U0001D11E", name, {name, none}}};
     for (const auto& c : cases) {
         testlog::LogFile caseLog;
         for (int32_t& rc : g_fake.initRc) rc = c.initRc;
         auto r = RunOne(c.ops);
         EXPECT_EQ(r.rc, 2);
-        EXPECT_EQ(Msg(r), c.msg.substr(0, 50));
+        EXPECT_EQ(r.msgText, Utf8ToUtf16(c.msg).substr(0, 50));
         EXPECT_EQ(caseLog.tagged(), c.logged);
+        for (const std::string& line : caseLog.lines()) {
+            ASSERT_GE(line.size(), 24u);
+            EXPECT_TRUE(line[2] == '/' && line[5] == '/' && line[8] == ' ' && line[11] == ':');
+            EXPECT_EQ(line.substr(14, 10), " -ZTNID : ") << line;
+        }
     }
 }
 
 TEST_F(SetUpTest, OnlyInitialisedCountriesAreMasked) {
     g_fake.initRc[0] = g_fake.initRc[1] = g_fake.initRc[2] = 257;
-    ColumnMap m(&FakeExit, u"switch=CTRY,status=y", {{u"NID"}, {u"CTRY", 1, 3}}, {{u"NID"}});
-    m.set(u"NID", u"X");
+    Map m(u"switch=CTRY,status=y", {{u"NID"}, {u"CTRY", 1, 3}});
     m.set(u"CTRY", u"FR");
     EXPECT_EQ(m.row().rc, 1);
     EXPECT_EQ(g_fake.maskCalls, 0);
@@ -133,7 +140,7 @@ TEST_F(SetUpTest, EachAllocationFailureHasItsMessage) {
                                     memory + "WorkAreaUK", memory + "MAP",
                                     "NID ERROR 0x6: Failed to get the Operands"};
     for (int n = 0; n < 7; ++n) {
-        ColumnMap m(&FakeExit, u"switch=\"FR,debug=y,status=y", {{u"NID"}}, {{u"NID"}});
+        Map m(u"switch=\"FR,debug=y,status=y");
         g_allocsLeft = n;
         ZtSetAllocHook(&FailNth);
         auto r = m.row();
@@ -149,19 +156,17 @@ TEST_F(SetUpTest, EachAllocationFailureHasItsMessage) {
 // An end call without rows only creates the log file; an end call releases everything (a
 // second finds nothing) and keeps the counters until the next row sets the column up again.
 TEST_F(SetUpTest, EndCallsAndASecondRunInTheSameWorkArea) {
-    ColumnMap m(&FakeExit, u"switch=\"FR,debug=y", {{u"NID"}}, {{u"NID"}});
+    Map m(u"switch=\"FR,debug=y");
+    const WORKAREA& wa = m.workArea();
     EXPECT_FALSE(log.exists());
     EXPECT_EQ(m.end(), 0);
     EXPECT_TRUE(log.exists());
     EXPECT_TRUE(log.lines().empty()); // at most the platform's byte order mark
-    EXPECT_EQ(m.workArea().CountriesInit, 0);
-    m.set(u"NID", u"V");
+    EXPECT_EQ(wa.CountriesInit, 0);
     g_fake.maskRc = RC_INVALID_LENGTH;
     m.row();
-    const WORKAREA& wa = m.workArea();
     EXPECT_EQ(wa.InvalidLengthCount, 1);
-    EXPECT_NE(static_cast<void*>(wa.pRBPDATA), nullptr);
-    EXPECT_NE(static_cast<void*>(wa.pWorkAreaFR), nullptr);
+    EXPECT_TRUE(wa.pRBPDATA && wa.pWorkAreaFR);
     EXPECT_EQ(m.end(), 0);
     EXPECT_EQ(m.end(), 0);
     EXPECT_TRUE(!wa.pRBPDATA && !wa.pWorkAreaES && !wa.pWorkAreaIT && !wa.pWorkAreaUK &&
@@ -174,47 +179,31 @@ TEST_F(SetUpTest, EndCallsAndASecondRunInTheSameWorkArea) {
     EXPECT_EQ(m.end(), 0);
 }
 
-// With debug each skipped row logs the routine's message; the end report lists the
-// non-zero counters in their order.
+// With debug each skipped row logs its message: the set-up's note on the missing method
+// (the first row only: a later one starts with an empty buffer), then the routine's; the
+// end report lists the non-zero counters in their order.
 TEST_F(SetUpTest, SkippedRowsAndEndReport) {
-    g_fake.maskMsg = u"NID ERROR 0x102:Bad part";
-    ColumnMap m(&FakeExit, u"switch=\"FR,debug=y,source=NID", {{u"NID"}}, {{u"OUTCOL"}});
+    const std::string part = "NID ERROR 0x102:Bad part";
+    g_fake.maskMsg = Utf8ToUtf16(part);
+    Map m(u"switch=\"FR,debug=y,source=NID", {{u"NID"}}, {{u"OUTCOL"}});
+    m.set(u"NID", hostemu::Cell{false, u"", 9});
+    EXPECT_EQ(m.did(), "rc 1 conversion 1");
+    EXPECT_EQ(m.did(), "rc 1 conversion 2");
     m.set(u"NID", u"V");
-    for (int32_t rc : {RC_INVALID_SEPARATOR, RC_INVALID_PART, RC_INVALID_PART, RC_NULL_INPUT}) {
+    for (int32_t rc : {RC_INVALID_SEPARATOR, RC_INVALID_PART, RC_INVALID_PART, RC_NULL_INPUT,
+                       RC_INVALID_LENGTH, RC_INVALID_DATA}) {
         g_fake.maskRc = rc;
         EXPECT_EQ(m.row().rc, 1);
     }
     EXPECT_EQ(m.end(), 0);
-    const std::string part = "NID ERROR 0x102:Bad part";
-    EXPECT_EQ(log.tagged(), (Strings{part, part, part, part,
-                                     "Non-zero error counts for column OUTCOL",
-                                     "Invalid source data part:           2",
-                                     "Null Input:           1",
-                                     "Invalid Separator(s) In Input:           1"}));
-}
-
-TEST_F(SetUpTest, MethodDefaultMessageStaysForTheFirstRow) {
-    ColumnMap m(&FakeExit, u"switch=\"FR,debug=y", {{u"NID"}}, {{u"NID"}});
-    m.set(u"NID", hostemu::Cell{false, u"", 9});
-    EXPECT_EQ(m.row().rc, 1);
-    EXPECT_EQ(m.workArea().ConversionErrorCount, 1);
-    EXPECT_EQ(m.row().rc, 1); // a later call starts with an empty message buffer
-    EXPECT_EQ(m.end(), 0);
-    Strings msgs = log.tagged();
-    ASSERT_GE(msgs.size(), 2u);
-    EXPECT_EQ(msgs[0], "NID ERROR 0x38: Operand method not provided,Choosing MASK as default ");
-    EXPECT_EQ(msgs[1], "");
-}
-
-TEST_F(SetUpTest, LogLinesCarryTheStampAndTag) {
-    RunOne(u"switch=\"FR,status=y,source=N\u00cfR\u20ac");
-    Strings lines = log.lines();
-    ASSERT_EQ(lines.size(), 2u);
-    const std::string& line = lines[0]; // MM/DD/YY HH:MM -ZTNID :
-    ASSERT_GE(line.size(), 24u);
-    EXPECT_TRUE(line[2] == '/' && line[5] == '/' && line[8] == ' ' && line[11] == ':') << line;
-    EXPECT_EQ(line.substr(14, 10), " -ZTNID : ");
-    EXPECT_EQ(log.tagged()[0], "NID ERROR 0x4: Col N\u00cfR\u20ac not in sourcecol list");
+    EXPECT_EQ(log.tagged(),
+              (Strings{"NID ERROR 0x38: Operand method not provided,Choosing MASK as default ", "",
+                       part, part, part, part, part, part,
+                       "Non-zero error counts for column OUTCOL",
+                       "Invalid source data length:           1",
+                       "Invalid source data part:           2", "Invalid source data:           1",
+                       "Null Input:           1", "Column conversion errors:           2",
+                       "Invalid Separator(s) In Input:           1"}));
 }
 
 } // namespace
