@@ -1,14 +1,12 @@
 /*
-** alloc_test.cpp - a row allocates nothing.
-**
-** Allocations are counted around row calls (never around a column's first call, whose
-** set-up allocates): the exit's allocation hook (the exit allocates through nothing else)
-** and malloc, calloc and realloc where a program can see them (glibc: the definitions below
-** stand in for the C library's; AddressSanitizer: its hooks).
+** alloc_test.cpp - a row allocates nothing: allocations are counted around row calls (not
+** a column's first, whose set-up allocates) through the exit's allocation hook and, where a
+** program sees them, malloc, calloc and realloc (glibc: stand-ins; AddressSanitizer: hooks).
 */
 #include <gtest/gtest.h>
 
 #include "exit/memory.h"
+#include "host/emul/utf.h"
 #include "support/lean_host.h"
 
 static bool g_counting = false;
@@ -53,8 +51,6 @@ namespace {
 using leanhost::Country;
 using leanhost::LeanHost;
 
-std::string Narrow(const std::u16string& s) { return std::string(s.begin(), s.end()); }
-
 bool CountExitAlloc(size_t) {
     g_allocs += g_counting;
     return true;
@@ -69,8 +65,7 @@ void CountRows(LeanHost& h, size_t rows) {
     ZtSetAllocHook(nullptr);
 }
 
-/* Every country that initialises, with each method, formats, valid and invalid values,
-** NULLs and a switch column. */
+/* Every country with each method, formats, valid and invalid values, NULLs, a switch column. */
 TEST(RowAllocations, NoRowAllocatesInAnyCountryMethodOrFormat) {
     bool covered = false;
     for (const Country& c : leanhost::Countries()) {
@@ -95,9 +90,7 @@ TEST(RowAllocations, NoRowAllocatesInAnyCountryMethodOrFormat) {
             u"switch=CTRY,method=mask",
             leanhost::Operands(c, u"mask", u"", u"debug=y,status=y")};
         for (const std::u16string& ops : configs) {
-            LeanHost::Columns cols{255, 1, 20, true};
-            cols.withSwitchColumn = ops[7] == u'C';
-            LeanHost h(ops, cols);
+            LeanHost h(ops, {255, 1, 20, true, false, ops[7] == u'C'});
             h.setSwitch(c.code);
             h.setValues(inputs);
             h.row(); /* set-up */
@@ -107,14 +100,13 @@ TEST(RowAllocations, NoRowAllocatesInAnyCountryMethodOrFormat) {
             CountRows(h, 10);
             h.end();
             bool logs = ops.find(u"debug") != ops.npos; /* opening the log file allocates */
-            EXPECT_EQ(g_allocs, 0) << Narrow(ops);
-            EXPECT_EQ(logs ? 0 : g_mallocs, 0) << Narrow(ops);
+            EXPECT_EQ(g_allocs, 0) << Utf16ToUtf8(ops);
+            EXPECT_EQ(logs ? 0 : g_mallocs, 0) << Utf16ToUtf8(ops);
         }
     }
     if (!covered) GTEST_SKIP() << "no country initialises";
 }
 
-/* The counters see a set-up allocate. */
 TEST(RowAllocations, CountersSeeTheSetUp) {
     LeanHost h(u"switch=\"XX,method=random");
     g_allocs = g_mallocs = 0;

@@ -1,8 +1,7 @@
 /*
-** lean_host.h - a minimal in-process host for property tests and benchmarks: one column
-** "NID" from a source "NID" (and a switch column "CTRY"), callbacks that copy into fixed
-** buffers (a row costs the exit's work and a copy, and allocates nothing), and the
-** countries with their formats and valid numbers (drawn through the exit).
+** lean_host.h - a minimal in-process host for property tests and benchmarks (callbacks
+** copy into fixed buffers: a row allocates nothing), and the countries with their formats
+** and valid numbers (drawn through the exit).
 */
 #ifndef ZT0NID_TESTS_LEAN_HOST_H
 #define ZT0NID_TESTS_LEAN_HOST_H
@@ -25,8 +24,7 @@ struct ColList2 {
 };
 #pragma pack(pop)
 
-/* Source and destination, both "NID" unless names are given (kept alive by the caller);
-** the switch column "CTRY" follows the source when withSwitchColumn is set. */
+/* Source and destination (names kept alive by the caller); a switch column "CTRY" too. */
 struct Columns {
     int32_t srcLength = 20;
     int16_t destType = 1;
@@ -198,16 +196,6 @@ inline std::u16string Operands(const Country& c, const char16_t* method,
     return s;
 }
 
-/* True when the country initialises for a plain string column. */
-inline bool CountryAvailable(const Country& c) {
-    LeanHost h(Operands(c, u"random"));
-    h.setValue(u"");
-    h.row();
-    bool ok = (h.workArea().CountriesInit & c.bit) != 0;
-    h.end();
-    return ok;
-}
-
 /* n valid numbers of the country, drawn through the exit with method=random (the format,
 ** when given, deciding their layout); empty when the country does not initialise.  Rows
 ** the exit does not write are left out. */
@@ -215,9 +203,7 @@ inline std::vector<std::u16string> DrawValid(const Country& c, size_t n,
                                              const std::u16string& format = u"",
                                              int32_t destLength = 20) {
     std::vector<std::u16string> out;
-    LeanHost::Columns cols;
-    cols.destLength = destLength;
-    LeanHost h(Operands(c, u"random", format), cols);
+    LeanHost h(Operands(c, u"random", format), {20, 1, destLength});
     h.setValue(u"");
     for (size_t i = 0; i < n; ++i) {
         if (h.row() == EXIT_DONE) out.push_back(h.putString());
@@ -226,6 +212,9 @@ inline std::vector<std::u16string> DrawValid(const Country& c, size_t n,
     h.end();
     return out;
 }
+
+/* True when the country initialises (and draws a number) for a plain string column. */
+inline bool CountryAvailable(const Country& c) { return !DrawValid(c, 1).empty(); }
 
 } // namespace leanhost
 

@@ -1,10 +1,7 @@
 /*
-** log_file.h - the exit's log file as a test sees it, on Linux and on Windows.
-**
-** A LogFile starts with no log file and reads back what the exit appended since.  POSIX:
-** a fresh directory stands for drive C: (ZTNID_DRIVE_C, restored afterwards).  Windows:
-** C:\ZTMSG.TXT itself, deleted first (the Windows programs run one at a time); a new file
-** starts with a byte order mark (raw() keeps it, lines() drops it) and lines end in CRLF.
+** log_file.h - the exit's log file as a test sees it: none at first, then what the exit
+** appended.  POSIX: a fresh directory stands for drive C: (ZTNID_DRIVE_C, restored after).
+** Windows: C:\ZTMSG.TXT itself, deleted first (programs run one at a time).
 */
 #ifndef ZT0NID_TESTS_LOG_FILE_H
 #define ZT0NID_TESTS_LOG_FILE_H
@@ -33,8 +30,7 @@ public:
         setenv("ZTNID_DRIVE_C", dir_.c_str(), 1);
     }
     ~LogFile() {
-        if (!old_.empty()) setenv("ZTNID_DRIVE_C", old_.c_str(), 1);
-        else unsetenv("ZTNID_DRIVE_C");
+        old_.empty() ? unsetenv("ZTNID_DRIVE_C") : setenv("ZTNID_DRIVE_C", old_.c_str(), 1);
         std::filesystem::remove_all(dir_, ignored_);
     }
 #endif
@@ -42,7 +38,7 @@ public:
 
     bool exists() const { return std::filesystem::exists(path_, ignored_); }
 
-    /* The file's bytes exactly as they are; empty when there is no file. */
+    /* The file's bytes (a byte order mark included); empty when there is no file. */
     std::string raw() const {
         std::ifstream f(path_, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
@@ -62,8 +58,8 @@ public:
 
     /* The lines without their timestamp ("MM/DD/YY HH:MM -", 16 characters). */
     std::vector<std::string> texts() const {
-        std::vector<std::string> out;
-        for (const std::string& l : lines()) out.push_back(l.size() >= 16 ? l.substr(16) : l);
+        std::vector<std::string> out = lines();
+        for (std::string& l : out) l.erase(0, l.size() >= 16 ? 16 : 0);
         return out;
     }
 
