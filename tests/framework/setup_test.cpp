@@ -60,45 +60,37 @@ TEST_F(SetUpTest, FailuresGiveTheirMessage) {
     EXPECT_EQ(RunOne(u"switch=\"ES,source=\"" + q522 + u"\"", {{q522}}).rc, 0);
 }
 
-// The mode bits the routines see follow the debug, status, validate and method operands.
-TEST_F(SetUpTest, ModeBitsFollowTheOperands) {
-    const int mask = MODE_MASK, debug = MODE_MASK | MODE_DEBUG;
-    struct { const char16_t* operands; int flags; } cases[] = {
-        {u"debug=yes", debug},  {u"debug=Y", debug},     {u"dbg=y", debug},
-        {u"debug=N", mask},     {u"debug=1", mask},      {u"debug=", mask},
-        {u"debug=(y=1)", mask}, {u"method=maskx", mask}, {u"method=MASK", mask},
-        {u"method=(a=1)", mask}, {u"method=", mask},     {u"method=Randomly", MODE_RANDOM},
+// The mode bits the routines see follow the debug, status, validate and method operands;
+// the source column is the destination's namesake (in any case) unless the source operand
+// names one (quoted or not, any case, in parentheses); the random method reads none, even
+// a named one that does not exist.  A row's set-up creates the log file.
+TEST_F(SetUpTest, OperandsDecideTheModeAndTheSource) {
+    const int mask = MODE_MASK, debug = MODE_MASK | MODE_DEBUG, random = MODE_RANDOM;
+    struct { const char16_t* operands; int flags; const char16_t* in = u"1234567L"; } cases[] = {
+        {u"", mask},            {u"debug=yes", debug},   {u"debug=Y", debug},
+        {u"dbg=y", debug},      {u"debug=N", mask},      {u"debug=1", mask},
+        {u"debug=", mask},      {u"debug=(y=1)", mask},  {u"method=maskx", mask},
+        {u"method=MASK", mask}, {u"method=(a=1)", mask}, {u"method=", mask},
+        {u"method=Randomly", random, u""}, {u"mtd=random,validate=no", random, u""},
         {u"status=Yes,validate=y", MODE_MASK | MODE_STATUS | MODE_VALIDATE},
-        {u"mtd=random,validate=no", MODE_RANDOM}};
+        {u"source=\"IN\"", mask, u"FROM-IN"}, {u"source=in", mask, u"FROM-IN"},
+        {u"source= ( In )", mask, u"FROM-IN"}, {u"method=random,source=NOPE", random, u""}};
     for (const auto& c : cases) {
-        auto r = RunOne(u"switch=\"FR," + std::u16string(c.operands));
-        EXPECT_EQ(r.rc, 0) << Msg(r);
-        EXPECT_EQ(g_fake.seenFlags & ~int(MODE_SETUP_DONE), c.flags) << Utf16ToUtf8(c.operands);
-    }
-}
-
-// Only switch is needed.  The source column is the destination's namesake (in any case)
-// unless the source operand names one (quoted or not, any case, in parentheses); the
-// random method reads none, even a named one that does not exist.  Nothing is logged.
-TEST_F(SetUpTest, SourceColumn) {
-    for (const std::u16string ops : {u"", u",source=\"IN\"", u",source=in", u",source= ( In )",
-                                     u",method=random,source=NOPE"}) {
+        SCOPED_TRACE(Utf16ToUtf8(c.operands));
         g_fake = FakeConfig{};
-        Map m(u"switch=\"ES" + ops, {{u"OTHER"}, {u"nid"}, {u"In"}});
+        Map m(u"switch=\"ES," + std::u16string(c.operands), {{u"OTHER"}, {u"nid"}, {u"In"}});
         m.set(u"nid", u"1234567L");
         m.set(u"In", u"FROM-IN");
         auto r = m.row();
-        bool random = ops.find(u"random") != ops.npos;
-        EXPECT_EQ(Did(m, r), "rc 0 put MASKED") << Utf16ToUtf8(ops);
-        EXPECT_EQ(g_fake.seenIn, random ? u"" : ops.empty() ? u"1234567L" : u"FROM-IN");
-        EXPECT_EQ(r.gets.size(), random ? 0u : 1u);
-        EXPECT_EQ(g_fake.seenNoSource, random);
-        EXPECT_EQ(g_fake.seenFlags, int(random ? MODE_RANDOM : MODE_MASK) | int(MODE_SETUP_DONE));
+        EXPECT_EQ(Did(m, r), "rc 0 put MASKED");
+        EXPECT_EQ(g_fake.seenFlags, c.flags | int(MODE_SETUP_DONE));
+        EXPECT_EQ(g_fake.seenIn, c.in);
+        EXPECT_EQ(r.gets.size(), c.flags == random ? 0u : 1u);
+        EXPECT_EQ(g_fake.seenNoSource, c.flags == random);
         EXPECT_EQ(g_fake.seenCountry, COUNTRY_ES);
         EXPECT_EQ(m.workArea().CountriesInit, 15);
     }
     EXPECT_TRUE(log.exists());
-    EXPECT_EQ(log.tagged(), Strings{});
 }
 
 // Set-up failures are logged only with debug or status, and the end call then reports;

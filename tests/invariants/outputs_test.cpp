@@ -1,8 +1,7 @@
 /*
-** outputs_test.cpp - every value the exit writes is a valid number of its country (the
-** exit's own validation accepts it), and a mask is the same in every column and process:
-** this program started again with --zt-out=FILE masks the same sources in another column
-** (a mask depending on addresses, the clock or a seed would differ).
+** outputs_test.cpp - every value the exit writes is valid (its own validation accepts it),
+** and a mask is the same in every column and process: started again with --zt-out=FILE,
+** this program masks the same sources in another column (addresses, clock or seed differ).
 */
 #include <gtest/gtest.h>
 
@@ -46,10 +45,9 @@ std::vector<std::u16string> Sources(const Country& c) {
     return out;
 }
 
-/* Every source masked under every format, with and without validate, into both
-** destinations: "format extra source length -> rc value" lines, each written value (or
-** an empty one for a refusal) shown to check.  other: another column (other names, a
-** switch column, a destination of another string type). */
+/* Every source under every format, with and without validate, into both destinations:
+** "format extra source length -> rc value" lines, each value written (empty if refused)
+** shown to check.  other: other names, a switch column, another string type. */
 std::vector<std::string> MaskAll(const Country& c, bool other, const Check& check = {}) {
     std::vector<std::u16string> sources = Sources(c);
     std::vector<std::string> out;
@@ -115,11 +113,11 @@ TEST(Outputs, ValidAndTheSameInEveryColumnAndProcess) {
     cmd = "\"" + cmd + "\""; /* cmd.exe drops the outer pair of quotes */
 #endif
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
-    std::ifstream in(out);
     std::vector<std::string> there;
+    std::ifstream in(out);
     for (std::string line; std::getline(in, line);) there.push_back(line);
-    in.close();
-    std::remove(out.c_str());
+    in.close(); /* Windows removes no open file */
+    std::filesystem::remove(out);
     auto diff = std::mismatch(here.begin(), here.end(), there.begin(), there.end());
     EXPECT_TRUE(diff.first == here.end() && diff.second == there.end())
         << "the child masked differently, first: " << (diff.first != here.end() ? *diff.first : "");
