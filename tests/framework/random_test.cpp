@@ -20,9 +20,8 @@ TEST(PermuteFromSeed, WorkedValuesAndAlwaysAPermutation) {
     EXPECT_EQ(Perm(17, 4), Perm(5, 4)); // same remainders for 4, 3, 2
     EXPECT_EQ(Perm(987654, 1), std::vector<int>{1});
     for (int n = 1; n <= 15; ++n) {
-        std::vector<int> id(n);
-        for (int i = 0; i < n; ++i) id[i] = i + 1;
-        EXPECT_EQ(Perm(0, n), id);
+        std::vector<int> id = Perm(0, n); // seed 0: the identity
+        for (int i = 0; i < n; ++i) EXPECT_EQ(id[i], i + 1);
         for (int32_t seed : {1, 2, 3, 7, 100, 5039, 65535, 1 << 30, 2147483647}) {
             std::vector<int> p = Perm(seed, n);
             std::sort(p.begin(), p.end());

@@ -130,39 +130,21 @@ TEST_F(SetUpTest, SetUpFailuresAreLoggedWithDebugOrStatus) {
     }
 }
 
-// An end call without rows only creates the log file; an end call releases everything (a
-// second finds nothing) and keeps the counters until the next row sets the column up again.
-TEST_F(SetUpTest, EndCallsAndASecondRunInTheSameWorkArea) {
-    Map m(u"switch=\"FR,debug=y");
+// An end call without rows only creates the log file.  With debug each skipped row logs
+// its message: the set-up's note on the missing method (the first row only: a later one
+// starts with an empty buffer), then the routine's; the end call lists the non-zero counters
+// in their order and releases everything (a second finds nothing), keeping the counters
+// until the next row sets the column up again.
+TEST_F(SetUpTest, SkippedRowsEndReportAndASecondRun) {
+    const std::string part = "NID ERROR 0x102:Bad part";
+    g_fake.maskMsg = Utf8ToUtf16(part);
+    Map m(u"switch=\"FR,debug=y,source=NID", {{u"NID"}}, {{u"OUTCOL"}});
     const WORKAREA& wa = m.workArea();
     EXPECT_FALSE(log.exists());
     EXPECT_EQ(m.end(), 0);
     EXPECT_TRUE(log.exists());
     EXPECT_TRUE(log.lines().empty()); // at most the platform's byte order mark
     EXPECT_EQ(wa.CountriesInit, 0);
-    g_fake.maskRc = RC_INVALID_LENGTH;
-    m.row();
-    EXPECT_EQ(wa.InvalidLengthCount, 1);
-    EXPECT_TRUE(wa.pRBPDATA && wa.pWorkAreaFR);
-    EXPECT_EQ(m.end(), 0);
-    EXPECT_EQ(m.end(), 0);
-    EXPECT_TRUE(!wa.pRBPDATA && !wa.pWorkAreaES && !wa.pWorkAreaIT && !wa.pWorkAreaUK &&
-                !wa.pWorkAreaFR);
-    EXPECT_EQ(wa.CountriesInit, 15);
-    EXPECT_EQ(wa.InvalidLengthCount, 1);
-    g_fake.maskRc = RC_OK;
-    EXPECT_EQ(m.row().rc, 0);
-    EXPECT_EQ(wa.InvalidLengthCount, 0);
-    EXPECT_EQ(m.end(), 0);
-}
-
-// With debug each skipped row logs its message: the set-up's note on the missing method
-// (the first row only: a later one starts with an empty buffer), then the routine's; the
-// end report lists the non-zero counters in their order.
-TEST_F(SetUpTest, SkippedRowsAndEndReport) {
-    const std::string part = "NID ERROR 0x102:Bad part";
-    g_fake.maskMsg = Utf8ToUtf16(part);
-    Map m(u"switch=\"FR,debug=y,source=NID", {{u"NID"}}, {{u"OUTCOL"}});
     m.set(u"NID", hostemu::Cell{false, u"", 9});
     EXPECT_EQ(m.did(), "rc 1 conversion 1");
     EXPECT_EQ(m.did(), "rc 1 conversion 2");
@@ -172,6 +154,7 @@ TEST_F(SetUpTest, SkippedRowsAndEndReport) {
         g_fake.maskRc = rc;
         EXPECT_EQ(m.row().rc, 1);
     }
+    EXPECT_TRUE(wa.pRBPDATA && wa.pWorkAreaFR);
     EXPECT_EQ(m.end(), 0);
     EXPECT_EQ(log.tagged(),
               (Strings{"NID ERROR 0x38: Operand method not provided,Choosing MASK as default ", "",
@@ -181,6 +164,15 @@ TEST_F(SetUpTest, SkippedRowsAndEndReport) {
                        "Invalid source data part:           2", "Invalid source data:           1",
                        "Null Input:           1", "Column conversion errors:           2",
                        "Invalid Separator(s) In Input:           1"}));
+    EXPECT_EQ(m.end(), 0);
+    EXPECT_TRUE(!wa.pRBPDATA && !wa.pWorkAreaES && !wa.pWorkAreaIT && !wa.pWorkAreaUK &&
+                !wa.pWorkAreaFR);
+    EXPECT_EQ(wa.CountriesInit, 15);
+    EXPECT_EQ(wa.InvalidLengthCount, 1);
+    g_fake.maskRc = RC_OK;
+    EXPECT_EQ(m.row().rc, 0);
+    EXPECT_EQ(wa.InvalidLengthCount, 0);
+    EXPECT_EQ(m.end(), 0);
 }
 
 } // namespace
