@@ -56,12 +56,12 @@ TEST(FormatMsg, CutsToTheBuffer) {
     EXPECT_EQ(FormatMsgN(small, 8, u"%999999999d", 1), 7);
 }
 
-// Each logged text (the end report naming the destination too) is cut to 511 characters
-// and MsgText holds the message's first 50; the counters after MsgText and the bytes after
-// the work area stay as they were.
+// A failed get or put ends the run naming the column.  Each text status logs (the end
+// report naming the destination too) is cut to 511 characters and MsgText holds the
+// message's first 50; the counters after MsgText and the bytes after the work area stay.
 TEST_F(Fake, LongNamesAreCutToTheMessageBufferAndMsgText) {
     const std::u16string name(4095, u'N'), longSource(4200, u'S');
-    const std::u16string ops = u"switch=\"FR,debug=y";
+    const std::u16string ops = u"switch=\"FR,status=y";
     struct { std::u16string operands, src; int16_t getResult, putResult; std::u16string message; }
     cases[] = {
         {ops + u",source=" + longSource, u"NID", 0, 0,

@@ -28,24 +28,6 @@ TEST_F(Rows, NullSource) {
     }
 }
 
-// A conversion error of the getter is counted; other getter codes and a failed put end
-// the run naming the column; status logs them and the counts.
-TEST_F(Rows, CallbackFailures) {
-    Map m(u"switch=\"ES,source=IN,status=y", {{u"IN"}}, {{u"OUTCOL"}});
-    m.set(u"IN", Cell{false, u"", 9});
-    EXPECT_EQ(m.did(), "rc 1 conversion 1");
-    m.set(u"IN", Cell{false, u"", 4});
-    const std::string get = "NID ERROR 0x9: Error Getting col: IN data";
-    EXPECT_EQ(m.did(), "rc 2 conversion 1 msg " + get);
-    m.set(u"IN", u"V");
-    m.setPutResult(3);
-    const std::string put = "NID ERROR 0xa: Error Putting col OUTCOL data";
-    EXPECT_EQ(m.did(), "rc 2 put MASKED conversion 1 msg " + put);
-    m.end();
-    EXPECT_EQ(log.tagged(), (Strings{get, put, "Non-zero error counts for column OUTCOL",
-                                     "Column conversion errors:           1"}));
-}
-
 // The source is asked for in the representation of the type the country chose (never
 // more than the value buffer holds) and handed on as a string or an integer.
 TEST_F(Rows, SourceTypes) {
