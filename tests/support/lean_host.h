@@ -163,13 +163,11 @@ inline std::vector<std::u16string> CountryFormats(const Country& c) {
             u"5X5C5X",     u"3X4C8X",   u"3X2C10X",   u"1X2C2X2C8X", u"1X2C12X",   u"15X",
             u"1C2X7C5X",   u"1C4X5C5X", u"1C2X4C8X",  u"1C2X2C10X",  u"1C4X2C8X",  u"1C14X",
             u"3C2X5C5X",   u"3C2X2C8X", u"3C12X",     u"7C8X",       u"5C10X"};
-        for (const char16_t* p : kPlain) {
-            std::u16string s = p;
-            size_t start = s.size() - 1; /* the last run "nX": n - 2 positions, then the key */
-            while (start > 0 && s[start - 1] >= u'0' && s[start - 1] <= u'9') --start;
-            int n = std::stoi(std::string(s.begin() + long(start), s.end() - 1));
-            std::u16string head = s.substr(0, start);
-            for (char16_t digit : std::to_string(n - 2)) head += digit;
+        for (std::u16string s : kPlain) { /* the last run "nX": n - 2 positions, then the key */
+            std::u16string head = s.substr(0, s.find_last_not_of(u"0123456789", s.size() - 2) + 1);
+            std::string n = std::to_string(std::stoi(std::string(s.begin() + long(head.size()),
+                                                                 s.end() - 1)) - 2);
+            head.append(n.begin(), n.end());
             out.insert(out.end(), {s, head + u"X-2X", head + u"X 2X"});
         }
     } else if (c.bit == COUNTRY_IT) {

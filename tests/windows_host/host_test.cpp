@@ -19,10 +19,8 @@ namespace {
 
 /* The DLL named by ZT0NID_LIBRARY (set by ctest), else ZT0NID.dll on the search path. */
 HMODULE LoadExitDll() {
-    static HMODULE module = [] {
-        const wchar_t* path = _wgetenv(L"ZT0NID_LIBRARY");
-        return LoadLibraryW(path && *path ? path : L"ZT0NID.dll");
-    }();
+    static const wchar_t* path = _wgetenv(L"ZT0NID_LIBRARY");
+    static HMODULE module = LoadLibraryW(path && *path ? path : L"ZT0NID.dll");
     return module;
 }
 
