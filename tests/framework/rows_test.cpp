@@ -15,7 +15,6 @@ TEST_F(Rows, NullSource) {
         {true, true, "rc 0 put NULL", 1}, {true, false, "rc 1 null 1", 1},
         {false, true, "rc 0 put MASKED", 2}};
     for (const auto& c : cases) {
-        g_fake = FakeConfig{};
         Map m(u"switch=CTRY", {{u"NID", 1, 20, c.srcNullable}, {u"CTRY", 1, 3}},
               {{u"NID", 1, 20, c.destNullable}});
         m.setNull(u"NID");
@@ -37,9 +36,8 @@ TEST_F(Rows, SourceTypes) {
         {1, 70000, 39, 8190}, {1, -5, 39, 0}, {0, 20, 0, 20}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.type << " " << c.length);
-        g_fake = FakeConfig{};
-        g_fake.srcType = c.type;
         Map m(u"switch=\"FR", {{u"NID", 1, c.length, true, 7}});
+        g_fake.srcType = c.type;
         m.set(u"NID", u"-7654321");
         auto r = m.row();
         ASSERT_FALSE(r.gets.empty());
@@ -50,8 +48,8 @@ TEST_F(Rows, SourceTypes) {
         EXPECT_EQ(g_fake.seenIn, c.request == 39 && c.bytes > 0 ? u"-7654321" : u"");
     }
     // a packed value the host did not encode (more digits than its bytes) is skipped, uncounted
-    g_fake.srcType = 18;
     Map m(u"switch=\"FR", {{u"NID", 18, 3, true, 5}});
+    g_fake.srcType = 18;
     m.set(u"NID", u"12345");
     EXPECT_EQ(m.did(), "rc 0 put MASKED");
     m.sourceList()->Col[0].Precision = 40;
@@ -90,8 +88,7 @@ TEST_F(Rows, SwitchDecidesTheCountry) {
         {u"switch=\"CTRY\"", u"FR", 0, "N"},         {u"switch=NOPE", u"FR", 0, "N"},
         {u"switch=CTRY,method=random", u"ES", COUNTRY_ES, "C"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(Utf16ToUtf8(c.ops) + " " + Utf16ToUtf8(c.ctry));
-        g_fake = FakeConfig{};
+        SCOPED_TRACE(Utf16ToUtf8(c.ops + std::u16string(u" ") + c.ctry));
         Map m(c.ops, {{u"NID"}, {u"CTRY", 1, 3}});
         m.set(u"CTRY", c.ctry);
         auto r = m.row();
@@ -128,24 +125,21 @@ TEST_F(Rows, RoutineCodesAndCallTypes) {
         {257, "rc 1 length 1"},   {258, "rc 1 parts 1"},    {259, "rc 1 separator 1"},
         {512, "rc 2 msg ROUTINE SAYS"}, {255, internal},    {1, internal}, {-1, internal}};
     for (const auto& c : cases) {
-        g_fake = FakeConfig{};
+        Map m(u"switch=\"FR");
         g_fake.maskRc = c.code;
         g_fake.maskMsg = u"ROUTINE SAYS";
-        Map m(u"switch=\"FR");
         m.set(u"NID", u"SOURCE");
         EXPECT_EQ(m.did(), c.did) << c.code;
     }
-    g_fake = FakeConfig{};
     Map m(u"switch=\"FR");
     for (uint32_t t : {0u, 1u, 2u, 98u, 100u, 0xFFFFFFFFu}) EXPECT_EQ(m.row(t).rc, 0);
     EXPECT_EQ(g_fake.maskCalls, 6);
 }
 
 TEST_F(Rows, OutputLengthLimit) {
-    Map m(u"switch=\"FR,debug=y", {{u"NID"}}, {{u"NID", 1, 255}});
+    Map m(u"switch=\"FR,debug=y");
     g_fake.out = std::u16string(4095, u'7');
     EXPECT_EQ(m.row().put.size(), 4095u);
-    g_fake.out = std::u16string(4000, u'7');
     g_fake.outLength = 4096;
     EXPECT_EQ(m.did(), "rc 1");
     m.end();
@@ -173,12 +167,11 @@ TEST_F(Rows, Conversions) {
         {0, KIND_STRING, 0, 2, unsupported}, {5, KIND_STRING, 0, 2, unsupported}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.destType << " " << c.outKind);
-        g_fake = FakeConfig{};
+        testlog::LogFile caseLog;
+        Map m(u"switch=\"FR,debug=y", {{u"NID"}}, {{u"NID", 1, 3, true, 5}});
         g_fake.destType = c.destType;
         g_fake.outKind = c.outKind;
         g_fake.outRaw = c.raw;
-        testlog::LogFile caseLog;
-        Map m(u"switch=\"FR,debug=y", {{u"NID"}}, {{u"NID", 1, 3, true, 5}});
         auto r = m.row();
         m.end();
         EXPECT_EQ(r.rc, c.rc);

@@ -57,7 +57,8 @@ TEST_F(SetUpTest, FailuresGiveTheirMessage) {
         EXPECT_TRUE(!m.workArea().pRBPDATA && !m.workArea().pWorkAreaES);
     }
     EXPECT_EQ(log.tagged(), Strings{});
-    EXPECT_EQ(RunOne(u"switch=\"ES,source=\"" + q522 + u"\"", {{q522}}).rc, 0);
+    Map longest(u"switch=\"ES,source=\"" + q522 + u"\"", {{q522}});
+    EXPECT_EQ(longest.row().rc, 0);
 }
 
 // The mode bits the routines see follow the debug, status, validate and method operands;
@@ -77,7 +78,6 @@ TEST_F(SetUpTest, OperandsDecideTheModeAndTheSource) {
         {u"source= ( In )", mask, u"FROM-IN"}, {u"method=random,source=NOPE", random, u""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf16ToUtf8(c.operands));
-        g_fake = FakeConfig{};
         Map m(u"switch=\"ES," + std::u16string(c.operands), {{u"OTHER"}, {u"nid"}, {u"In"}});
         m.set(u"nid", u"1234567L");
         m.set(u"In", u"FROM-IN");
@@ -115,9 +115,10 @@ TEST_F(SetUpTest, SetUpFailuresAreLoggedWithDebugOrStatus) {
         {{257, 257, 257}, u"switch=\"it,status=y", 0, "", partly}};
     for (const auto& c : cases) {
         testlog::LogFile caseLog;
-        g_fake = FakeConfig{};
+        Map m(c.ops);
         std::copy(c.initRc, c.initRc + 4, g_fake.initRc);
-        auto r = RunOne(c.ops);
+        auto r = m.row();
+        EXPECT_EQ(m.end(), 0);
         EXPECT_EQ(r.rc, c.rc);
         EXPECT_EQ(r.msgText, Utf8ToUtf16(c.msg).substr(0, 50));
         EXPECT_EQ(g_fake.maskCalls, c.rc == 0);
@@ -137,8 +138,8 @@ TEST_F(SetUpTest, SetUpFailuresAreLoggedWithDebugOrStatus) {
 // until the next row sets the column up again.
 TEST_F(SetUpTest, SkippedRowsEndReportAndASecondRun) {
     const std::string part = "NID ERROR 0x102:Bad part";
-    g_fake.maskMsg = Utf8ToUtf16(part);
     Map m(u"switch=\"FR,debug=y,source=NID", {{u"NID"}}, {{u"OUTCOL"}});
+    g_fake.maskMsg = Utf8ToUtf16(part);
     const WORKAREA& wa = m.workArea();
     EXPECT_FALSE(log.exists());
     EXPECT_EQ(m.end(), 0);
