@@ -1,6 +1,4 @@
-// A stand-in set of country routines whose results a test chooses, for driving every path
-// of the entry point without depending on a real country's rules; and the scaffolding the
-// framework's tests share.
+// Stand-in country routines whose results a test chooses, and the framework tests' scaffolding.
 #ifndef ZT0NID_TEST_FAKE_COUNTRIES_H
 #define ZT0NID_TEST_FAKE_COUNTRIES_H
 
@@ -57,8 +55,7 @@ inline std::string Did(hostemu::ColumnMap& m, const hostemu::RowOutcome& r) {
     return r.msgText.empty() ? s : s + " msg " + Msg(r);
 }
 
-// A column map over the default fake routines (a test changes g_fake before the first
-// row); its source NID (when it has one) holds "V".
+// A column map over the default fake routines (changed before the first row); NID holds "V".
 struct Map : hostemu::ColumnMap {
     explicit Map(const std::u16string& ops, std::vector<hostemu::Column> src = {{u"NID"}},
                  std::vector<hostemu::Column> dst = {{u"NID"}})

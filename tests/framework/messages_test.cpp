@@ -1,5 +1,4 @@
-// The 16-bit formatter (every conversion our messages use, cutting to the buffer), and
-// messages that show names of 4095 characters.
+// The 16-bit formatter, and messages that show names of 4095 characters.
 #include "exit/log/log.h"
 #include "framework/fake_countries.h"
 
@@ -56,9 +55,8 @@ TEST(FormatMsg, CutsToTheBuffer) {
     EXPECT_EQ(FormatMsgN(small, 8, u"%999999999d", 1), 7);
 }
 
-// A failed get or put ends the run naming the column.  Each text status logs (the end
-// report naming the destination too) is cut to 511 characters and MsgText holds the
-// message's first 50; the counters after MsgText and the bytes after the work area stay.
+// A failed get or put ends the run naming the column; logged texts are cut to 511 characters,
+// MsgText to 50; the counters after MsgText and the bytes after the work area stay.
 TEST_F(Fake, LongNamesAreCutToTheMessageBufferAndMsgText) {
     const std::u16string name(4095, u'N'), longSource(4200, u'S');
     const std::u16string ops = u"switch=\"FR,status=y";

@@ -1,5 +1,4 @@
-// Operand parser and format lookup: the map each tricky operand string gives, keyword and
-// format lookup, allocation failures at every point of a parse.
+// Operand parser, keyword and format lookup, allocation failures at every point of a parse.
 #include "exit/formats/formats.h"
 #include "exit/memory.h"
 #include "exit/operands/operands.h"

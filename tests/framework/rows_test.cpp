@@ -1,5 +1,4 @@
-// Row processing through the entry point: reading the source, choosing the country,
-// acting on the routine's code, converting the output, writing it.
+// Row processing through the entry point: source, country, routine's code, output.
 #include "exit/exit_internal.h"
 #include "framework/fake_countries.h"
 
@@ -8,8 +7,8 @@ namespace {
 using hostemu::Cell;
 using Rows = Fake;
 
-// A NULL source is written NULL, or skipped and counted, without reading the switch
-// column; the indicator of a non-nullable source is ignored.
+// A NULL source is written NULL, or skipped and counted, without reading the switch column;
+// the indicator of a non-nullable source is ignored.
 TEST_F(Rows, NullSource) {
     struct { bool srcNullable, destNullable; const char* did; size_t gets; } cases[] = {
         {true, true, "rc 0 put NULL", 1}, {true, false, "rc 1 null 1", 1},
@@ -76,9 +75,8 @@ TEST_F(Rows, PackedDecimalBothWays) {
     EXPECT_FALSE(PackedToInt(badDigit, 2, 3, &v));
 }
 
-// A quoted switch names the country, else the switch column's value does, read per row
-// (N: the source, C: the switch column; the random method reads no source) with its own
-// request; no country leaves the row skipped and uncounted.
+// A quoted switch or the switch column's value names the country (reads: N source, C switch
+// column); no country leaves the row skipped and uncounted.
 TEST_F(Rows, SwitchDecidesTheCountry) {
     struct { const char16_t *ops, *ctry; uint16_t country; const char* read; } cases[] = {
         {u"switch=\"fr", u"", COUNTRY_FR, "N"},      {u"switch=\"ESPANA", u"", COUNTRY_ES, "N"},
@@ -113,9 +111,8 @@ TEST_F(Rows, SwitchDecidesTheCountry) {
                                      "No row errors detected processing column NID"}));
 }
 
-// Each code of the routine: the value written (or the source kept), the row skipped and
-// counted, or the run ended with the routine's message or an internal error; any call
-// type other than the end call's is a row.
+// Each code of the routine: written, source kept, skipped and counted, or the run ended; any
+// call type other than the end call's is a row.
 TEST_F(Rows, RoutineCodesAndCallTypes) {
     const std::string internal = "rc 2 msg NID ERROR 0xff: INTERNAL ERROR";
     struct { int32_t code; std::string did; } cases[] = {
@@ -147,8 +144,8 @@ TEST_F(Rows, OutputLengthLimit) {
                                "size 4096: skipping the row");
 }
 
-// The routine's output in the destination's form: the value written (rc 0), the row
-// skipped with a logged message (rc 1), or the run ended with a message (rc 2).
+// The routine's output in the destination's form: written (rc 0), skipped with a logged
+// message (rc 1), or the run ended with a message (rc 2).
 TEST_F(Rows, Conversions) {
     const std::string badDest = "Invalid Dest DataType.                             Expected ";
     const std::string badOut = "NID ERROR 0x106: Invalid Out DataType. Expected 1:skipping row";

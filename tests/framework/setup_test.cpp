@@ -1,5 +1,4 @@
-// The entry point's set-up, end call and call finishing, driven through the host records
-// with stand-in country routines.
+// The entry point's set-up, end call and call finishing, over the fake routines.
 #include "exit/exit_internal.h"
 #include "exit/memory.h"
 #include "framework/fake_countries.h"
@@ -9,10 +8,8 @@ namespace {
 using hostemu::ColumnMap;
 using SetUpTest = Fake;
 
-// A failed set-up (operands, columns, an allocation) returns 2 with the first 50 characters
-// of its message in MsgText (no terminator at 50), writes nothing, leaves the counters after
-// MsgText alone, and so does every later row (but after an allocation); the end call
-// releases what was allocated; nothing is logged before the mode bits exist.
+// A failed set-up returns 2 with its message's first 50 characters in MsgText, writes nothing,
+// and so does every later row (but after a failed allocation); nothing is logged.
 TEST_F(SetUpTest, FailuresGiveTheirMessage) {
     const std::u16string q522(522, u'Q'), q523(523, u'Q'), dbg = u"switch=\"FR,debug=y,status=y";
     const std::string memory = "NID ERROR 0x20: Failed to allocate memory for ";
@@ -61,10 +58,8 @@ TEST_F(SetUpTest, FailuresGiveTheirMessage) {
     EXPECT_EQ(longest.row().rc, 0);
 }
 
-// The mode bits the routines see follow the debug, status, validate and method operands;
-// the source column is the destination's namesake (in any case) unless the source operand
-// names one (quoted or not, any case, in parentheses); the random method reads none, even
-// a named one that does not exist.  A row's set-up creates the log file.
+// The operands decide the mode bits and the source column (the destination's namesake unless
+// named; none for the random method); a row's set-up creates the log file.
 TEST_F(SetUpTest, OperandsDecideTheModeAndTheSource) {
     const int mask = MODE_MASK, debug = MODE_MASK | MODE_DEBUG, random = MODE_RANDOM;
     struct { const char16_t* operands; int flags; const char16_t* in = u"1234567L"; } cases[] = {
@@ -93,9 +88,8 @@ TEST_F(SetUpTest, OperandsDecideTheModeAndTheSource) {
     EXPECT_TRUE(log.exists());
 }
 
-// Set-up failures are logged only with debug or status, and the end call then reports;
-// only the countries that initialise are masked.  Each line starts "MM/DD/YY HH:MM -ZTNID : "
-// and is UTF-8.
+// Set-up failures are logged (UTF-8, stamped) with debug or status, then the end report;
+// only the countries that initialise are masked.
 TEST_F(SetUpTest, SetUpFailuresAreLoggedWithDebugOrStatus) {
     const std::string none = "No row errors detected processing column NID";
     const std::string countries = "NID ERROR 0xb: No Countries initialized for Masking";
@@ -131,11 +125,9 @@ TEST_F(SetUpTest, SetUpFailuresAreLoggedWithDebugOrStatus) {
     }
 }
 
-// An end call without rows only creates the log file.  With debug each skipped row logs
-// its message: the set-up's note on the missing method (the first row only: a later one
-// starts with an empty buffer), then the routine's; the end call lists the non-zero counters
-// in their order and releases everything (a second finds nothing), keeping the counters
-// until the next row sets the column up again.
+// An end call without rows only creates the log file; debug logs each skipped row's message;
+// the end call reports the counters, releases everything, and keeps the counters until the
+// next row sets the column up again.
 TEST_F(SetUpTest, SkippedRowsEndReportAndASecondRun) {
     const std::string part = "NID ERROR 0x102:Bad part";
     Map m(u"switch=\"FR,debug=y,source=NID", {{u"NID"}}, {{u"OUTCOL"}});
