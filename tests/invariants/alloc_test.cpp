@@ -1,8 +1,5 @@
-/*
-** alloc_test.cpp - a row allocates nothing: allocations are counted around row calls (not
-** a column's first, whose set-up allocates) through the exit's allocation hook and, where a
-** program sees them, malloc, calloc and realloc (glibc: stand-ins; AddressSanitizer: hooks).
-*/
+/* alloc_test.cpp - a row allocates nothing: counted through the exit's allocation hook and,
+** where a program sees them, malloc, calloc and realloc (glibc: stand-ins; ASan: hooks). */
 #include <gtest/gtest.h>
 
 #include "exit/memory.h"

@@ -1,8 +1,5 @@
-/*
-** outputs_test.cpp - every value the exit writes is valid (its own validation accepts it),
-** and a mask is the same in every column and process: started again with --zt-out=FILE,
-** this program masks the same sources in another column (addresses, clock or seed differ).
-*/
+/* outputs_test.cpp - every value written is valid (the exit's validation accepts it), and a
+** mask is the same in another column and process (this program again, with --zt-out=FILE). */
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -45,9 +42,8 @@ std::vector<std::u16string> Sources(const Country& c) {
     return out;
 }
 
-/* Every source under every format, with and without validate, into both destinations:
-** "format extra source length -> rc value" lines, each value written (empty if refused)
-** shown to check.  other: other names, a switch column, another string type. */
+/* Every source, format, validate and destination length as "format extra source length -> rc
+** value" lines, each value shown to check; other: other names, a switch column and type. */
 std::vector<std::string> MaskAll(const Country& c, bool other, const Check& check = {}) {
     std::vector<std::u16string> sources = Sources(c);
     std::vector<std::string> out;

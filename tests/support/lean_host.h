@@ -1,8 +1,5 @@
-/*
-** lean_host.h - a minimal in-process host for property tests and benchmarks (callbacks
-** copy into fixed buffers: a row allocates nothing), and the countries with their formats
-** and valid numbers (drawn through the exit).
-*/
+/* lean_host.h - a minimal host for property tests and benchmarks (a row allocates nothing),
+** and the countries with their formats and valid numbers (drawn through the exit). */
 #ifndef ZT0NID_TESTS_LEAN_HOST_H
 #define ZT0NID_TESTS_LEAN_HOST_H
 
@@ -135,8 +132,6 @@ private:
     size_t putLength_ = 0;
 };
 
-/* ------------------------------------------------------------------ countries */
-
 struct Country {
     const char16_t* code;    /* as in a quoted switch: "FR */
     const char16_t* keyword; /* inside the format list */
@@ -194,9 +189,8 @@ inline std::u16string Operands(const Country& c, const char16_t* method,
     return s;
 }
 
-/* n valid numbers of the country, drawn through the exit with method=random (the format,
-** when given, deciding their layout); empty when the country does not initialise.  Rows
-** the exit does not write are left out. */
+/* n valid numbers drawn with method=random (in the format's layout), fewer if rows are not
+** written; none when the country does not initialise. */
 inline std::vector<std::u16string> DrawValid(const Country& c, size_t n,
                                              const std::u16string& format = u"",
                                              int32_t destLength = 20) {

@@ -1,8 +1,5 @@
-/*
-** log_file.h - the exit's log file as a test sees it: none at first, then what the exit
-** appended.  POSIX: a fresh directory stands for drive C: (ZTNID_DRIVE_C, restored after).
-** Windows: C:\ZTMSG.TXT itself, deleted first (programs run one at a time).
-*/
+/* log_file.h - the exit's log file, none at first: POSIX, in a fresh directory standing for
+** drive C: (ZTNID_DRIVE_C); Windows, C:\ZTMSG.TXT deleted first (programs run one at a time). */
 #ifndef ZT0NID_TESTS_LOG_FILE_H
 #define ZT0NID_TESTS_LOG_FILE_H
 

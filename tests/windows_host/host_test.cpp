@@ -1,7 +1,5 @@
-/*
-** host_test.cpp - the real ZT0NID.dll loaded as a Windows host loads it (LoadLibraryW,
-** GetProcAddress): its export and import tables, a row of each country, the log file.
-*/
+/* host_test.cpp - ZT0NID.dll loaded as a Windows host loads it: its export and import
+** tables, a row of each country, the log file. */
 #include <gtest/gtest.h>
 
 #define WIN32_LEAN_AND_MEAN
