@@ -6,18 +6,17 @@
 
 namespace {
 
+std::string Key(const MAPENTRY& e) { return Utf16ToUtf8(KeywordTable[e.KeywordId - 1].LongName); }
+
 // "long=value" per entry, sub-lists in parentheses, dropped entries as "#0".
 std::string Dump(const MAP* map) {
     std::string s;
     for (int i = 0; i < map->Count; ++i) {
         const MAPENTRY& e = map->pEntries[i];
         s += i ? ";" : "";
-        if (e.KeywordId == 0) {
-            s += "#0";
-            continue;
-        }
-        s += Utf16ToUtf8(KeywordTable[e.KeywordId - 1].LongName) + "=";
-        s += e.IsList ? "(" + Dump(e.Value.pList) + ")" : Utf16ToUtf8(e.Value.pStr);
+        if (e.KeywordId == 0) s += "#0";
+        else if (e.IsList) s += Key(e) + "=(" + Dump(e.Value.pList) + ")";
+        else s += Key(e) + "=" + Utf16ToUtf8(e.Value.pStr);
     }
     return s;
 }

@@ -27,7 +27,8 @@ public:
         setenv("ZTNID_DRIVE_C", dir_.c_str(), 1);
     }
     ~LogFile() {
-        old_.empty() ? unsetenv("ZTNID_DRIVE_C") : setenv("ZTNID_DRIVE_C", old_.c_str(), 1);
+        if (!old_.empty()) setenv("ZTNID_DRIVE_C", old_.c_str(), 1);
+        else unsetenv("ZTNID_DRIVE_C");
         std::filesystem::remove_all(dir_, ignored_);
     }
 #endif
