@@ -70,10 +70,8 @@ struct Map : hostemu::ColumnMap {
 inline int g_allocsLeft = -1;
 inline bool FailNth(size_t) { return g_allocsLeft < 0 || g_allocsLeft-- > 0; }
 
-// Each test starts with the default routines and no log file.
-class Fake : public ::testing::Test {
-protected:
-    void SetUp() override { g_fake = FakeConfig{}; }
+// Each test starts with no log file.
+struct Fake : ::testing::Test {
     testlog::LogFile log;
 };
 

@@ -38,7 +38,6 @@ TEST(Operands, ParseGivesTheMap) {
         {u"switch = ( x ) ", "switch=x"}, {u"switch=((abc))", "switch=abc"}, {u"switch", ""},
         {u"switch=x)", "switch=x)"}, {u"switch=(x))", "switch=x)"}, {u"switch=", ""},
         {u"switch=  (( ", ""}, {u"format=(FR=5X2C6X 2X)", "format=(france=5X2C6X 2X)"},
-        // lists
         {u"format=(FR=5X2C8X,IT=16X)", "format=(france=5X2C8X;italy=16X)"},
         {u"format=5X2C8X", "format=5X2C8X"}, {u"switch=(a,b),method=mask", "#0;method=mask"},
         {u"format=(FR=(a=1),IT=16X)", "format=(#0;italy=16X)"},
@@ -46,13 +45,11 @@ TEST(Operands, ParseGivesTheMap) {
         {u"fmt=(spain=7X-1X,uk=2X-6X-1C)", "format=(spain=7X-1X;uk=2X-6X-1C)"},
         // a dropped pair does not lower the list mark: the next value counts as a list
         {u"foo=(a=1),switch=x", "#0"},
-        // separators
         {u"debug=1,,status=2", "debug=1"}, {u"debug=1,status=2,", "debug=1;status=2"},
         {u",,,debug=1", "debug=1"},
         // an unbalanced parenthesis loses its pair and what follows
         {u"switch=x,format=(FR=1X9C5X", "switch=x"},
         {u"switch=x,format=(FR=1X9C5X,debug=y", "switch=x"},
-        // leading non-letters, blanks only, empty
         {u"  ,;12= switch=x", "switch=x"}, {u"     ", ""}, {u"", ""}, {u"12,=;(34)", ""},
         // a keyword given twice gives two entries; more pairs than the first allocation holds
         {u"switch=x,swt=y", "switch=x;switch=y"},
@@ -79,13 +76,12 @@ TEST(Operands, FindOperandMissingTextAndUsedMap) {
 }
 
 TEST(Operands, LookupKeywordEveryNameAnyCase) {
-    for (const KEYWORD& k : KeywordTable) {
+    for (const KEYWORD& k : KeywordTable)
         for (std::u16string name : {k.LongName, k.ShortName}) {
             EXPECT_EQ(LookupKeyword(name.c_str()), k.Id) << Utf16ToUtf8(name);
             for (char16_t& c : name) c ^= (c | 32) >= u'a' && (c | 32) <= u'z' ? 32 : 0; // A-a
             EXPECT_EQ(LookupKeyword(name.c_str()), k.Id) << Utf16ToUtf8(name);
         }
-    }
     for (const char16_t* name : {u"sw", u"", u"switch "}) EXPECT_EQ(LookupKeyword(name), -1);
 }
 

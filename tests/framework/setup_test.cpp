@@ -127,9 +127,9 @@ TEST_F(SetUpTest, SetUpFailuresAreLoggedWithDebugOrStatus) {
 // the end call reports the counters, releases everything, and keeps the counters until the
 // next row sets the column up again.
 TEST_F(SetUpTest, SkippedRowsEndReportAndASecondRun) {
-    const std::string part = "NID ERROR 0x102:Bad part";
+    const std::string bad = "NID ERROR 0x102:Bad part";
     Map m(u"switch=\"FR,debug=y,source=NID", {{u"NID"}}, {{u"OUTCOL"}});
-    g_fake.maskMsg = Utf8ToUtf16(part);
+    g_fake.maskMsg = Utf8ToUtf16(bad);
     const WORKAREA& wa = m.workArea();
     EXPECT_FALSE(log.exists());
     EXPECT_EQ(m.end(), 0);
@@ -149,8 +149,7 @@ TEST_F(SetUpTest, SkippedRowsEndReportAndASecondRun) {
     EXPECT_EQ(m.end(), 0);
     EXPECT_EQ(log.tagged(),
               (Strings{"NID ERROR 0x38: Operand method not provided,Choosing MASK as default ", "",
-                       part, part, part, part, part, part,
-                       "Non-zero error counts for column OUTCOL",
+                       bad, bad, bad, bad, bad, bad, "Non-zero error counts for column OUTCOL",
                        "Invalid source data length:           1",
                        "Invalid source data part:           2", "Invalid source data:           1",
                        "Null Input:           1", "Column conversion errors:           2",

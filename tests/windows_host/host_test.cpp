@@ -43,15 +43,10 @@ std::string Stamp(const SYSTEMTIME& t) {
 /* Source column NID, destination NID of the declared length. */
 std::vector<hostemu::Column> Cols(int32_t length = 20) { return {{u"NID", 1, length}}; }
 
-class WindowsHost : public ::testing::Test {
-protected:
-    void SetUp() override {
-        HMODULE m = LoadExitDll();
-        if (m) exit_ = reinterpret_cast<PFN_KLOCOLMAPWEXIT>(
-                   reinterpret_cast<void*>(GetProcAddress(m, "KLOColMapWExit")));
-        ASSERT_NE(exit_, nullptr) << "ZT0NID.dll not loaded or KLOColMapWExit not exported";
-    }
-    PFN_KLOCOLMAPWEXIT exit_ = nullptr;
+struct WindowsHost : ::testing::Test {
+    void SetUp() override { ASSERT_NE(exit_, nullptr) << "no ZT0NID.dll or KLOColMapWExit"; }
+    FARPROC entry_ = LoadExitDll() ? GetProcAddress(LoadExitDll(), "KLOColMapWExit") : nullptr;
+    PFN_KLOCOLMAPWEXIT exit_ = reinterpret_cast<PFN_KLOCOLMAPWEXIT>((void*)entry_);
 };
 
 TEST_F(WindowsHost, DllExportsOnlyTheEntryAndImportsOnlySystemDlls) {
@@ -64,10 +59,9 @@ TEST_F(WindowsHost, DllExportsOnlyTheEntryAndImportsOnlySystemDlls) {
     }
     EXPECT_EQ(names, std::vector<std::string>{"KLOColMapWExit"});
     auto imp = Directory<IMAGE_IMPORT_DESCRIPTOR>(m, IMAGE_DIRECTORY_ENTRY_IMPORT);
-    for (; imp && imp->Name; ++imp) {
-        std::string dll = base + imp->Name;
-        for (char& c : dll) c = char(c >= 'a' && c <= 'z' ? c - 32 : c);
-        EXPECT_TRUE(dll == "KERNEL32.DLL" || dll == "MSVCRT.DLL") << "imports " << dll;
+    for (const char* dll; imp && imp->Name; ++imp) {
+        dll = base + imp->Name;
+        EXPECT_TRUE(!_stricmp(dll, "KERNEL32.DLL") || !_stricmp(dll, "MSVCRT.DLL")) << dll;
     }
 }
 
@@ -87,7 +81,6 @@ TEST_F(WindowsHost, MasksEachCountryAsOnLinux) {
         EXPECT_EQ(r.rc, 0) << Utf16ToUtf8(r.msgText);
         EXPECT_EQ(r.put, c.masked);
         EXPECT_EQ(m.end(), 0);
-        EXPECT_EQ(m.workArea().pRBPDATA, nullptr);
     }
 }
 
