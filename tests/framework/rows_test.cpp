@@ -4,7 +4,6 @@
 
 namespace {
 
-using hostemu::Cell;
 using Rows = Fake;
 
 // A NULL source is written NULL, or skipped and counted, without reading the switch column;
@@ -94,7 +93,7 @@ TEST_F(Rows, SwitchDecidesTheCountry) {
         EXPECT_EQ(read, c.read);
     }
     Map m(u"switch=CTRY,debug=y", {{u"NID"}, {u"CTRY", 1, 3}});
-    m.set(u"CTRY", Cell{false, u"", 9});
+    m.set(u"CTRY", hostemu::Cell{false, u"", 9});
     auto r = m.row();
     EXPECT_EQ(Did(m, r), "rc 1");
     EXPECT_TRUE(r.gets.size() == 2 && r.gets[1].valueType == 39 && r.gets[1].bufferLength == 8);

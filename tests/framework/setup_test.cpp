@@ -5,7 +5,6 @@
 
 namespace {
 
-using hostemu::ColumnMap;
 using SetUpTest = Fake;
 
 // A failed set-up returns 2 with its message's first 50 characters in MsgText, writes nothing,
@@ -37,7 +36,7 @@ TEST_F(SetUpTest, FailuresGiveTheirMessage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
         g_fake = FakeConfig{};
-        ColumnMap m(&FakeExit, c.operands, {{u"NID"}, {q523}}, {{u"NID"}}, c.destIndex);
+        hostemu::ColumnMap m(&FakeExit, c.operands, {{u"NID"}, {q523}}, {{u"NID"}}, c.destIndex);
         m.set(u"NID", u"V");
         g_allocsLeft = c.allocs;
         ZtSetAllocHook(&FailNth);

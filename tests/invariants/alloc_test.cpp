@@ -47,6 +47,7 @@ namespace {
 
 using leanhost::Country;
 using leanhost::LeanHost;
+using leanhost::Operands;
 
 bool CountExitAlloc(size_t) {
     g_allocs += g_counting;
@@ -78,14 +79,10 @@ TEST(RowAllocations, NoRowAllocatesInAnyCountryMethodOrFormat) {
         inputs.insert(inputs.end(), {u"", u"   ", u"?", broken, std::u16string(255, u'9'),
                                      u"\xD800\xDFFF\xFFFF"});
         const std::u16string configs[] = {
-            leanhost::Operands(c, u"mask"),
-            leanhost::Operands(c, u"mask", u"", u"validate=y"),
-            leanhost::Operands(c, u"mask", formats.front()),
-            leanhost::Operands(c, u"mask", formats.back()),
-            leanhost::Operands(c, u"random"),
-            leanhost::Operands(c, u"random", formats.back()),
-            u"switch=CTRY,method=mask",
-            leanhost::Operands(c, u"mask", u"", u"debug=y,status=y")};
+            Operands(c, u"mask"), Operands(c, u"mask", u"", u"validate=y"),
+            Operands(c, u"mask", formats.front()), Operands(c, u"mask", formats.back()),
+            Operands(c, u"random"), Operands(c, u"random", formats.back()),
+            u"switch=CTRY,method=mask", Operands(c, u"mask", u"", u"debug=y,status=y")};
         for (const std::u16string& ops : configs) {
             LeanHost h(ops, {255, 1, 20, true, false, ops[7] == u'C'});
             h.setSwitch(c.code);
