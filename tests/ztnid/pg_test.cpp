@@ -13,10 +13,8 @@
 
 using namespace ztnid_test;
 
-namespace {
-
 /* Rows of a statement, every value as text (NULL as kNull), and an error as one row. */
-Rows Sql(const std::string& conninfo, const std::string& sql) {
+static Rows Sql(const std::string& conninfo, const std::string& sql) {
     PGconn* c = PQconnectdb((conninfo + " options='-c client_min_messages=warning'").c_str());
     PGresult* r = PQexec(c, sql.c_str());
     Rows rows;
@@ -53,9 +51,8 @@ protected:
     std::string db;
 };
 
-/* A source with every common type, names that need quoting, non-ASCII text, NULLs and
-** empty strings, tabs, line breaks and backslashes. */
-const char* kSourceTable = R"(DROP SCHEMA IF EXISTS "HR Data" CASCADE; CREATE SCHEMA "HR Data";
+/* Common types, names to quote, non-ASCII, NULLs and '', tabs, line breaks, backslashes. */
+static const char* kSource = R"(DROP SCHEMA IF EXISTS "HR Data" CASCADE; CREATE SCHEMA "HR Data";
 CREATE TABLE "HR Data"."My People" (id integer PRIMARY KEY, "Full Name" text, country char(2),
   nid varchar(20), amount numeric(10,2), born date, seen timestamptz, doc json, raw bytea,
   tags text[], ok boolean, ratio double precision);
@@ -70,11 +67,9 @@ INSERT INTO "HR Data"."My People" VALUES
 (6, 'nobody', 'DE', '', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),
 (7, 'blank', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);)";
 
-} // namespace
-
 /* The unmapped columns as the source's, the mapped one as the exit answers. */
 TEST_F(ZtnidPg, CopiesAgreeBetweenPostgresqlCsvAndSqlite) {
-    ASSERT_EQ(Sql(db, kSourceTable), (Rows{}));
+    ASSERT_EQ(Sql(db, kSource), (Rows{}));
     const std::string ops = "switch=country", out = "\"Out Schema\".\"Masked People\"";
     const Args source{"--from-pg", db, "--from", "\"HR Data\".\"My People\""};
     const Args masking = Plus(source, {"--map", "nid=" + ops});
@@ -83,12 +78,9 @@ TEST_F(ZtnidPg, CopiesAgreeBetweenPostgresqlCsvAndSqlite) {
     WriteFile(dir / "masked.csv", masked);
     Args want = ReferenceRun(dir / "plain.csv", "nid", ops);
     Rows in = CsvRows(dir / "plain.csv"), got = CsvRows(dir / "masked.csv");
-    ASSERT_EQ(got.size(), 7u) << masked;
-    for (size_t r = 0; r < in.size(); ++r) {
-        Args row = in[r];
-        row[3] = want[r];
-        EXPECT_EQ(got[r], row);
-    }
+    ASSERT_EQ(in.size(), 7u) << plain;
+    for (size_t r = 0; r < in.size(); ++r) in[r][3] = want[r];
+    EXPECT_EQ(got, in);
     EXPECT_EQ(std::make_tuple(in[0][1], in[1][1], in[2][1], in[0][8], in[3][8]),
               std::make_tuple("José Núñez\ttab\nline \\ back 😀", kNull, "", "\\x00ff10", "\\x5c"));
     /* the same masked table through PostgreSQL and SQLite; -j 2 as -j 1 */

@@ -13,8 +13,6 @@
 using namespace ztnid_test;
 using Json = nlohmann::json;
 
-namespace {
-
 const int kRows = 200;
 
 /* The valid columns: country, format of the exit's random draws. */
@@ -36,9 +34,8 @@ struct Drawer {
     std::unique_ptr<hostemu::ColumnMap> map;
 };
 
-/* The decoy columns and their values: '#' a digit, '%' a digit but 0, '@' a letter or
-** digit, '|' between alternatives; "lower" and "spaced" are numbers lower-cased or with
-** a blank after every fourth character. */
+/* Decoys: '#' a digit, '%' a digit but 0, '@' a letter or digit, '|' between alternatives;
+** "lower" and "spaced": numbers lower-cased or with a blank after every fourth character. */
 const std::pair<std::string, std::string> kDecoys[] = {
     {"phone", "+33 6 ## ## ## ##|0#########"}, {"iban", "FR76" + std::string(23, '#')},
     {"iban_gb", "GB29NWBK##############"}, {"date", "20##-0%-1#"}, {"postcode", "#####|SW#A #AA"},
@@ -46,7 +43,7 @@ const std::pair<std::string, std::string> kDecoys[] = {
     {"spaced_nid", "spaced"},
 };
 
-std::string Decoy(std::mt19937& rng, const std::string& pattern, Drawer& nid) {
+static std::string Decoy(std::mt19937& rng, const std::string& pattern, Drawer& nid) {
     const char* alnum = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::string v = pattern == "lower" || pattern == "spaced" ? nid.next() : pattern, out;
     if (size_t bar = v.find('|'); bar != v.npos) v = rng() % 2 ? v.substr(0, bar) : v.substr(++bar);
@@ -58,11 +55,11 @@ std::string Decoy(std::mt19937& rng, const std::string& pattern, Drawer& nid) {
     return out;
 }
 
-std::string ValidName(size_t i) { return "nid_" + kValid[i].first + "_" + std::to_string(i); }
+static std::string ValidCol(size_t i) { return "nid_" + kValid[i].first + "_" + std::to_string(i); }
 
 /* The generated table: decoys, one column per country and layout, and a column of every
 ** country with its country column (which names no masked country on row 1). */
-void MakeTable(const std::string& path) {
+static void MakeTable(const std::string& path) {
     std::mt19937 rng(17);
     Drawer it("IT", "16X"), uk("UK", "2C6X1C");
     std::vector<Drawer> valid;
@@ -70,7 +67,7 @@ void MakeTable(const std::string& path) {
     for (const auto& d : kDecoys) csv += d.first + ",";
     for (size_t i = 0; i < std::size(kValid); ++i) {
         valid.emplace_back(kValid[i].first, kValid[i].second);
-        csv += ValidName(i) + ",";
+        csv += ValidCol(i) + ",";
     }
     csv += "ctry,mixed\n";
     for (int row = 0; row < kRows; ++row) {
@@ -82,9 +79,8 @@ void MakeTable(const std::string& path) {
     WriteFile(path, csv);
 }
 
-/* The output against the documented schema: through $ref, its required keys, no key it
-** does not allow, and the type of each value. */
-void CheckSchema(const Json& v, Json s, const Json& root, const std::string& at) {
+/* The output against the documented schema: required keys, no other key, the types. */
+static void CheckSchema(const Json& v, Json s, const Json& root, const std::string& at) {
     if (s.contains("$ref")) s = root[Json::json_pointer(s["$ref"].get<std::string>().substr(1))];
     const std::string types = s.value("type", Json()).dump();
     const std::string type = v.is_number_integer() ? "integer" : v.type_name();
@@ -103,7 +99,7 @@ void CheckSchema(const Json& v, Json s, const Json& root, const std::string& at)
 }
 
 /* The scan's JSON report, status 0, checked against the documented schema. */
-Json ScanJson(const Args& args) {
+static Json ScanJson(const Args& args) {
     Outcome o = RunZtnid(Plus({"scan", "--json"}, args));
     EXPECT_EQ(o.status, 0) << o.err;
     Json doc = Json::parse(o.out, nullptr, false), schema;
@@ -113,15 +109,13 @@ Json ScanJson(const Args& args) {
     return doc;
 }
 
-Json Column(const Json& doc, const std::string& name) {
+static Json Column(const Json& doc, const std::string& name) {
     for (const Json& c : doc["columns"])
         if (c["name"] == name) return c;
     return Json::object();
 }
 
 using Scan = Ztnid;
-
-} // namespace
 
 /* The sample's numbers, each valid or refused for a reason; the same from its SQLite copy,
 ** which a dry run leaves untouched. */
@@ -174,10 +168,10 @@ TEST_F(Scan, FindsEveryCountryInEveryLayoutAndNoDecoyAndNeverPrintsAWholeValue) 
     for (const auto& d : kDecoys) EXPECT_FALSE(Column(doc, d.first)["detected"]) << d.first;
     Args mask{dir / "t.csv", "-o", dir / "out.csv"};
     for (size_t i = 0; i < std::size(kValid); ++i) {
-        const Json map = Column(doc, ValidName(i))["map"];
-        ASSERT_FALSE(map.is_null()) << ValidName(i);
-        EXPECT_EQ(map["country"], kValid[i].first) << ValidName(i);
-        EXPECT_EQ(map["valid"], kRows) << ValidName(i);
+        const Json map = Column(doc, ValidCol(i))["map"];
+        ASSERT_FALSE(map.is_null()) << ValidCol(i);
+        EXPECT_EQ(map["country"], kValid[i].first) << ValidCol(i);
+        EXPECT_EQ(map["valid"], kRows) << ValidCol(i);
         std::string line = map["line"];
         mask.insert(mask.end(), {"--map", line.substr(7, line.size() - 8)}); /* unquoted */
     }

@@ -10,13 +10,10 @@
 
 using namespace ztnid_test;
 
-namespace {
-
 const char* const kKey = "8f0c3ad2b71e4c559a0e6d2f41b7c3e98f0c3ad2b71e4c559a0e6d2f41b7c3e9";
 
-/* The library's answer for a value of a country code: the result, the value itself for
-** a blank one, NULL for a refusal. */
-std::string LibraryAnswer(KEYED* k, bool unmask, const std::string& ctry, const std::string& v8) {
+/* The keyed library's answer for a value: the result, a blank value itself, NULL if refused. */
+static std::string LibraryAnswer(KEYED* k, bool unmask, std::string ctry, const std::string& v8) {
     if (v8 == kNull) return kNull;
     std::u16string v = Utf8ToUtf16(v8), c = Utf8ToUtf16(ctry);
     char16_t out[KEYED_OUT_CHARS], msg[MSG_BUF_CHARS];
@@ -26,8 +23,6 @@ std::string LibraryAnswer(KEYED* k, bool unmask, const std::string& ctry, const 
                         : KeyedMask(k, bit, v.data(), int32_t(v.size()), out, &n, msg);
     return rc == RC_OK ? Utf16ToUtf8({out, size_t(n)}) : rc == RC_BLANK ? v8 : kNull;
 }
-
-} // namespace
 
 /* The sample, masked to CSV and through SQLite: every column as read, nid as the exit
 ** answers, the summary and the exit's end report; SQLite keeps the integer key's type and
@@ -77,9 +72,8 @@ TEST_F(Ztnid, MasksTheSampleAsTheExitDoesToCsvAndSqlite) {
               (Rows{{"1"}}));
 }
 
-/* A refused value (12345) is NULL where the column is nullable, else its row is dropped.
-** A value that does not fit the destination (row 60) stops the run: status 2, where it
-** happened, and every destination as it was. */
+/* A refused value (12345) is NULL where the column is nullable, else its row is dropped; one
+** too long for the destination (row 60) stops the run, every destination left as it was. */
 TEST_F(Ztnid, SkippedRowsFollowThePolicyAndAnErrorLeavesEveryDestinationAsItWas) {
     WriteFile(dir / "skip.csv", "id,nid\n1,1234567L\n2,12345\n3,\n4,\"\"\n");
     WriteFile(dir / "in.csv", LateRefusal(100, 60));

@@ -68,18 +68,16 @@ inline std::string ZtnidPath() {
     return lib && access(p.c_str(), X_OK) == 0 ? p : "";
 }
 
-/* Starts ztnid with args (no shell): stdin /dev/null, stdout and stderr to the files
-** named (/dev/null when empty). */
+/* Starts ztnid with args (no shell), stdout and stderr to the files named or /dev/null. */
 inline pid_t SpawnZtnid(Args args, const std::string& out = "", const std::string& err = "") {
     args.insert(args.begin(), ZtnidPath());
     pid_t pid = fork();
     if (pid == 0) {
-        auto sink = [](const std::string& p) {
-            return open(p.empty() ? "/dev/null" : p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        };
         dup2(open("/dev/null", O_RDONLY), 0);
-        dup2(sink(out), 1);
-        dup2(sink(err), 2);
+        for (int fd : {1, 2}) {
+            const std::string& p = fd == 1 ? out : err;
+            dup2(open(p.empty() ? "/dev/null" : p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), fd);
+        }
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -189,8 +187,7 @@ inline void ExpectOutcomes(const std::vector<Expect>& cases, const std::string& 
     }
 }
 
-/* id,nid rows of Spanish numbers; row `at` masks to an 11-character NIE, which a
-** VARCHAR(9) destination refuses. */
+/* id,nid rows of Spanish numbers; row `at` masks to 11 characters, too long for VARCHAR(9). */
 inline std::string LateRefusal(int rows, int at) {
     std::string csv = "id,nid\n";
     for (int i = 1; i <= rows; ++i)
