@@ -79,11 +79,9 @@ TEST(IT, Refusals) {
         {0, u"BNCLCU80A01D612", 257, len},                {0, u"BNCLCU80A01D612UX", 257, len},
         {0, u"BNCLCU80A01D612U    ", 257, len},           {MODE_VALIDATE, u"BNC-LCU.80A01-D612U", 259, sep},
         {MODE_VALIDATE, u"BNC-LCU 80A01-D612U", 259, sep},
+        {0, u"", 263, u"0x107 :Invalid source value type\n", KIND_INT32},
     };
     for (auto& k : cases) ctest::ExpectRefusal(MaskCountryIT, IT_DEFAULT_FORMAT, u"switch=\"IT", 19, k);
-    ctest::Call c = ctest::Mask(MaskCountryIT, 0, IT_DEFAULT_FORMAT, u"", KIND_INT32);
-    EXPECT_EQ(c.rc, 263);
-    EXPECT_EQ(U8(c.msg), "NID ERROR 0x107 :Invalid source value type\n");
 }
 
 /* Whole-code masks by parts (the other parts' examples are the entry's); name codes by key. */
@@ -179,6 +177,7 @@ TEST(IT, Communes) {
             std::u16string code{l, char16_t(u'0' + n / 100), char16_t(u'0' + n / 10 % 10), char16_t(u'0' + n % 10)};
             bool want = letters.find(l) != std::u16string::npos && n != 0 && !listed(code);
             ASSERT_EQ(CheckCommuneCode(code.c_str()), want ? 1 : 0) << U8(code);
+            ASSERT_EQ(CommuneAcceptedIT(l, n), want) << U8(code);
         }
     EXPECT_EQ(CheckCommuneCode(nullptr), 0);
     EXPECT_EQ(CheckCommuneCode(u"a001"), 0);

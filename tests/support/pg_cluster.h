@@ -1,9 +1,6 @@
-/*
-** pg_cluster.h - a throwaway PostgreSQL cluster for the tests of one program: initdb and
-** pg_ctl (as `postgres` when run as root: initdb refuses root) in a temporary directory,
-** listening only on a Unix socket there.  The binaries are the newest
-** /usr/lib/postgresql/N/bin, or $ZT_PG_BINDIR.
-*/
+/* pg_cluster.h - a throwaway PostgreSQL cluster for one program: initdb and pg_ctl (as `postgres`
+** when root) in a temporary directory, on a Unix socket there; binaries of $ZT_PG_BINDIR or the
+** newest /usr/lib/postgresql/N/bin. */
 #ifndef ZT0NID_TESTS_PG_CLUSTER_H
 #define ZT0NID_TESTS_PG_CLUSTER_H
 
