@@ -14,11 +14,9 @@ TEST(ES, Init) {
         {u"", M, 1, 20, 1, 8, 0, 0, nullptr, 0, 1},      {u"", M, 1, 20, 1, 7, 257, 0},
         {u"", M, 1, 255, 33, 255, 0, 0, nullptr, 0, 37}, {u"", M, 1, 256, 1, 20, 257, 0},
         {u"", M, 5, 20, 1, 20, 7, 0}, {u"", R, 5, 2, 1, 20, 0, 0, nullptr, 0, 1}, /* random: source unchecked */
-        {u"", R, 1, 20, 3, 20, 8, 0},
-        {u",format=(ES=8x)", M, 1, 20, 1, 20, 0, ES_OUT_COMPACT},
+        {u"", R, 1, 20, 3, 20, 8, 0}, {u",format=(ES=8x)", M, 1, 20, 1, 20, 0, ES_OUT_COMPACT},
         {u",format=(FR=5X2C8X,ES=7x-1X)", M, 1, 20, 1, 20, 0, ES_OUT_HYPHEN},
-        {u",format=(spain=7X 1X)", M, 1, 20, 1, 20, 0, ES_OUT_BLANK},
-        {u",format=(ES=7X  1X)", M, 1, 20, 1, 20, 0, 0},
+        {u",format=(spain=7X 1X)", M, 1, 20, 1, 20, 0, ES_OUT_BLANK}, {u",format=(ES=7X  1X)", M, 1, 20, 1, 20, 0, 0},
         {u",format=8X", M, 1, 20, 1, 20, 0, 0},
     };
     for (auto& k : cases) ctest::ExpectInit(InitCountryES, std::u16string(u"switch=\"ES") + k.ops, k);
@@ -105,13 +103,10 @@ TEST(ES, ScrambleIsOneToOne) {
 /* Scripted draws give exact values; real draws are well formed, about 9.3% of them NIE. */
 TEST(ES, Random) {
     struct { const char16_t* fmt; int32_t dstLen; std::vector<uint32_t> draws; const char* out; } cases[] = {
-        {u"", 20, {5, 12345}, "X0512345C"},
-        {u"", 20, {99, 99999}, "9999999J"},
-        {u"", 20, {1234, 100005}, "3400005F"},
+        {u"", 20, {5, 12345}, "X0512345C"}, {u"", 20, {99, 99999}, "9999999J"}, {u"", 20, {1234, 100005}, "3400005F"},
         {u"", 20, {9, 29999}, "X0929999V"}, /* 929999: last NIE */
         {u"", 20, {9, 30000}, "0930000H"},  /* 930000: first NIF */
-        {u",format=(ES=7X-1X)", 8, {0, 0}, "X-0000000-T"},
-        {u",format=(ES=7X 1X)", 8, {99, 99999}, "9999999 J"},
+        {u",format=(ES=7X-1X)", 8, {0, 0}, "X-0000000-T"}, {u",format=(ES=7X 1X)", 8, {99, 99999}, "9999999 J"},
         {u",format=(ES=8X)", 20, {0, 0}, "X0000000T"},
     };
     for (auto& k : cases)

@@ -202,8 +202,7 @@ TEST(FR, CommuneTable) {
 ** four times in ten, 7 and 8 once, each department index but 96 once in 97. */
 TEST(FR, Random) {
     struct { const char16_t* fmt; int32_t destLength; std::vector<uint32_t> draws; std::string out; } cases[] = {
-        {u"", 20, {0, 50, 4, 75, 111, 345}, "150057511234595"},
-        {u"", 20, {8, 0, 0, 96, 0, 1, 2}, "700012B00200234"},
+        {u"", 20, {0, 50, 4, 75, 111, 345}, "150057511234595"}, {u"", 20, {8, 0, 0, 96, 0, 1, 2}, "700012B00200234"},
         {u",format=(FR=5X2C6X-2X)", 16, {9, 99, 11, 20, 5, 7}, "899122A006007-34"},
         {u",format=(FR=5X2C6X-2X)", 15, {9, 99, 11, 20, 5, 7}, "899122A00600734"},
         {u",format=(FR=13X 2X)", 30, {9, 99, 11, 20, 5, 7}, "899122A006007 34"},
@@ -230,7 +229,7 @@ TEST(FR, Random) {
 }
 
 /* Each descriptor's word is what it spells (69 words); under each, a sample's outputs are
-** well formed, copy what it copies, have its layout and are the same in another column. */
+** well formed, copy what it copies and have its layout. */
 TEST(FR, EveryDescriptorGivesValidOutputs) {
     std::mt19937 rng(20240611);
     std::vector<std::string> inputs;
@@ -255,13 +254,11 @@ TEST(FR, EveryDescriptorGivesValidOutputs) {
             EXPECT_EQ(FormatFlagsFR(f), spelled.word);
             words.insert(FormatFlagsFR(f));
         }
-        hostemu::ColumnMap first = ctest::Map(ops, 16), second = ctest::Map(ops, 16);
+        hostemu::ColumnMap first = ctest::Map(ops, 16);
         for (const std::string& in : inputs) {
             first.set(u"NID", U16(in));
-            second.set(u"NID", U16(in));
             std::string out = U8(first.row().put), co = Compact(out);
             ASSERT_EQ(U8(first.row().put), out) << in;
-            ASSERT_EQ(U8(second.row().put), out) << in;
             char sep = f >= 0 ? spelled.sep : in.size() == 16 ? in[13] : 0;
             ASSERT_EQ(out.size() == 16 ? out[13] : 0, sep) << in;
             ASSERT_EQ(Malformed(out), "") << in << " -> " << out;

@@ -110,15 +110,12 @@ TEST_F(SqliteExt, AnswersNullsSkipsAndBadInput) {
     struct Case {
         std::string expr, want;
     } cases[] = {
-        {"ztnid_mask(NULL, 'FR')", "<NULL>"},
-        {"ztnid_mask('185057511234529', NULL)", "<NULL>"},
-        {"ztnid_mask('12345', 'FR')", "<NULL>"},
-        {"ztnid_check(185057511234529, 'DE')", "not masked"},
+        {"ztnid_mask(NULL, 'FR')", "<NULL>"}, {"ztnid_mask('185057511234529', NULL)", "<NULL>"},
+        {"ztnid_mask('12345', 'FR')", "<NULL>"}, {"ztnid_check(185057511234529, 'DE')", "not masked"},
         {"ztnid_check(x'3132', 'FR')", "invalid length"},
         {"ztnid_mask('1', 'FR', 'source=x')", "<ERROR operand source is not accepted: the value argument is the source>"},
         {"ztnid_random('FR', 'validate=y')", "<ERROR NID ERROR 0x2: Incompatible operands validate & ra>"},
-        {"length(ztnid_random('IT'))", "16"},
-        {"ztnid_random(NULL)", "<NULL>"},
+        {"length(ztnid_random('IT'))", "16"}, {"ztnid_random(NULL)", "<NULL>"},
         {"ztnid_mask('1')", "<ERROR wrong number of arguments to function ztnid_mask()>"},
         {"ztnid_keyed_mask('185057511234528', 'FR', " + key + ")", "<NULL>"},
         {"ztnid_keyed_mask(NULL, 'FR', " + key + ")", "<NULL>"},
