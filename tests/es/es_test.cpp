@@ -24,25 +24,21 @@ TEST(ES, Init) {
 
 /* Worked values, layouts by format and destination length, blanks by destination type. */
 TEST(ES, MaskRows) {
-    struct { const char16_t* ops; int16_t dstType; int32_t dstLen; const char16_t *in, *out; } cases[] = {
-        {u",validate=y", 1, 11, u"1234567L", u"2044628C"},      {u",validate=y", 1, 11, u"1234567-L", u"2044628-C"},
-        {u",validate=y", 1, 11, u"X1234567L", u"X2044628C"},    {u",validate=y", 1, 11, u"X 7654321 J", u"X 8888888 D"},
-        {u",validate=y", 1, 11, u"9999999J", u"0123456S"},      {u",validate=y", 1, 11, u"0000000T", u"3456789G"},
-        {u",validate=y", 1, 11, u"7654321J", u"8888888D"},
-        {u"", 1, 11, u"9876053Z", u"0050010P"},      /* seed 12 reorders 1,4,2,3,5,6 */
-        {u"", 1, 8, u"X 7654321 J", u"X 8888888 D"}, /* no format: length not consulted */
-        {u",format=(ES=7X-1X)", 1, 8, u"1234567L", u"2044628C"},
-        {u",format=(ES=7X-1X)", 1, 9, u"1234567 L", u"2044628-C"},
-        {u",format=(ES=7X-1X)", 1, 10, u"X1234567L", u"X2044628C"},
-        {u",format=(ES=7x-1x)", 1, 11, u"X 7654321 J", u"X-8888888-D"},
-        {u",format=(spain=7X 1X)", 1, 11, u"X-1234567-L", u"X 2044628 C"},
-        {u",format=(ES=8X)", 1, 11, u"X 7654321 J", u"X8888888D"},
-        {u",format=(ES=7X_1X)", 1, 11, u"1234567 L", u"2044628 C"}, /* unknown: the source's layout */
-        {u",validate=y", 1, 11, u"        ", u"        "},  {u",validate=y", 30, 11, u"   ", u"   "},
-        {u",validate=y", 32, 11, u"        ", u"        "}, {u",validate=y", 1, 11, u"", u""},
-        {u",validate=y", 2, 11, u"        ", u""},          {u",validate=y", 33, 11, u"         ", u""},
+    const char16_t* V = u",validate=y";
+    struct { const char16_t *fmt, *in, *out; int32_t destLength = 11; int16_t destType = 1; } cases[] = {
+        {V, u"1234567L", u"2044628C"},   {V, u"1234567-L", u"2044628-C"}, {V, u"X1234567L", u"X2044628C"},
+        {V, u"9999999J", u"0123456S"},   {V, u"0000000T", u"3456789G"},   {V, u"7654321J", u"8888888D"},
+        {V, u"X 7654321 J", u"X 8888888 D"},
+        {u"", u"9876053Z", u"0050010P"},        /* seed 12 reorders 1,4,2,3,5,6 */
+        {u"", u"X 7654321 J", u"X 8888888 D", 8}, /* no format: length not consulted */
+        {u"7X-1X", u"1234567L", u"2044628C", 8}, {u"7X-1X", u"1234567 L", u"2044628-C", 9},
+        {u"7X-1X", u"X1234567L", u"X2044628C", 10}, {u"7x-1x", u"X 7654321 J", u"X-8888888-D"},
+        {u",format=(spain=7X 1X)", u"X-1234567-L", u"X 2044628 C"}, {u"8X", u"X 7654321 J", u"X8888888D"},
+        {u"7X_1X", u"1234567 L", u"2044628 C"}, /* unknown: the source's layout */
+        {V, u"        ", u"        "}, {V, u"   ", u"   ", 11, 30}, {V, u"        ", u"        ", 11, 32},
+        {V, u"", u""},                 {V, u"        ", u"", 11, 2}, {V, u"         ", u"", 11, 33},
     };
-    for (auto& k : cases) ctest::ExpectRow(std::u16string(u"switch=\"ES") + k.ops, k.dstLen, k.dstType, k.in, k.out);
+    for (auto& k : cases) ctest::ExpectRow(ctest::Ops(u"ES", k.fmt), k.destLength, k.destType, k.in, k.out);
 }
 
 /* Each refusal: the row routine's status and message, then its counter through the entry. */

@@ -84,8 +84,7 @@ TEST(FR, Init) {
         ctest::ExpectInit(InitCountryFR, std::u16string(u"switch=\"FR") + (*k.ops ? u",format=" : u"") + k.ops, k);
 }
 
-/* Worked values, layouts and blanks through the entry (out null: refused as invalid data);
-** fmt is a format, or operands when it starts with a comma. */
+/* Worked values, layouts and blanks through the entry (out null: refused as invalid data). */
 TEST(FR, MaskRows) {
     struct { const char16_t *fmt, *in, *out; int32_t destLength = 20; int16_t destType = 1; } cases[] = {
         {u"", u"185057511234529", u"283027511108627"},         {u"15X", u"185057511234529", u"283025711108628"},
@@ -108,11 +107,8 @@ TEST(FR, MaskRows) {
         {u"", u"                ", u"               ", 20, 30}, {u"", u"", u"               ", 20, 32},
         {u"", u"  ", u"", 20, 31},                              {u"", u"               ", nullptr, 20, 33},
     };
-    for (auto& k : cases) {
-        std::u16string fmt = k.fmt;
-        if (!fmt.empty() && fmt[0] != u',') fmt = u",format=(FR=" + fmt + u")";
-        ctest::ExpectRow(u"switch=\"FR" + fmt, k.destLength, k.destType, k.in, k.out, RC_INVALID_DATA);
-    }
+    for (auto& k : cases)
+        ctest::ExpectRow(ctest::Ops(u"FR", k.fmt), k.destLength, k.destType, k.in, k.out, RC_INVALID_DATA);
 }
 
 /* Each refusal: the row routine's status and message, then its counter through the entry. */
@@ -203,14 +199,14 @@ TEST(FR, CommuneTable) {
 TEST(FR, Random) {
     struct { const char16_t* fmt; int32_t destLength; std::vector<uint32_t> draws; std::string out; } cases[] = {
         {u"", 20, {0, 50, 4, 75, 111, 345}, "150057511234595"}, {u"", 20, {8, 0, 0, 96, 0, 1, 2}, "700012B00200234"},
-        {u",format=(FR=5X2C6X-2X)", 16, {9, 99, 11, 20, 5, 7}, "899122A006007-34"},
-        {u",format=(FR=5X2C6X-2X)", 15, {9, 99, 11, 20, 5, 7}, "899122A00600734"},
-        {u",format=(FR=13X 2X)", 30, {9, 99, 11, 20, 5, 7}, "899122A006007 34"},
+        {u"5X2C6X-2X", 16, {9, 99, 11, 20, 5, 7}, "899122A006007-34"},
+        {u"5X2C6X-2X", 15, {9, 99, 11, 20, 5, 7}, "899122A00600734"},
+        {u"13X 2X", 30, {9, 99, 11, 20, 5, 7}, "899122A006007 34"},
         {u"", 20, {3, 1, 2, 20, 1, 5, 999}, "101032A006999"}, /* 2A/002 excluded: drawn again */
     };
     for (auto& k : cases) {
         std::string want = k.out.size() == 13 ? k.out + KeyOf(k.out) : k.out;
-        ctest::ExpectDrawn(std::u16string(u"switch=\"FR,method=random") + k.fmt, k.destLength, k.draws, want);
+        ctest::ExpectDrawn(ctest::Ops(u"FR", k.fmt, u",method=random"), k.destLength, k.draws, want);
     }
     const int N = 40000;
     hostemu::ColumnMap m = ctest::Map(u"switch=\"FR,method=random");

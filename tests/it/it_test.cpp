@@ -32,26 +32,21 @@ TEST(IT, Init) {
 /* Worked values through the entry: layouts; lower case, a wrong control character and mixed
 ** separators pass without validation; substitution letters carried over; blanks. */
 TEST(IT, MaskRows) {
-    struct { const char16_t* fmt; int16_t destType; int32_t destLength; const char16_t *in, *out; } cases[] = {
-        {u"", 1, 19, u"BNCLCU80A01D612U", u"BNCLCU05R20I590Y"}, {u"", 1, 19, u"bnclcu80a01d612u", u"BNCLCU05R20I590Y"},
-        {u"", 1, 19, u"BNCLCU80A01D612A", u"BNCLCU05R20I590Y"}, {u"", 1, 19, u"BNCLCU80A01D61NJ", u"BNCLCU05R20I59LB"},
-        {u"", 1, 19, u"BNC-LCU-80A01-D612U", u"BNC-LCU-05R20-I590Y"},
-        {u"", 1, 19, u"BNC LCU 80A01 D612U", u"BNC LCU 05R20 I590Y"},
-        {u"", 1, 18, u"BNC LCU 80A01 D612U", u"BNCLCU05R20I590Y"},
-        {u"", 1, 19, u"BNC-LCU 80A01-D612U", u"BNCLCU05R20I590Y"},
-        {u",format=(IT=3X-3X-5X-5X)", 1, 19, u"BNCLCU80A01D612U", u"DMJ-NBU-05R20-I590R"},
-        {u",format=(IT=3X-3X-5X-5X)", 1, 19, u"BNC LCU 80A01 D612U", u"DMJ NBU 05R20 I590R"},
-        {u",format=(IT=3X-3X-5X-5X)", 1, 16, u"BNC-LCU-80A01-D612U", u"DMJNBU05R20I590R"},
-        {u",format=(it=3x 3x 5x 5x)", 1, 30, u"BNC-LCU-80A01-D612U", u"DMJ NBU 05R20 I590R"},
-        {u",format=(IT=16X)", 1, 19, u"BNC-LCU-80A01-D612U", u"DMJNBU05R20I590R"},
-        {u",format=(IT=16X)", 1, 19, u"BNCLCU80A41D612Y", u"DMJNBU05R60I590V"},
-        {u",format=(IT=11C5X)", 1, 19, u"BNCLCU80A01D612U", u"BNCLCU80A01H118X"},
-        {u",format=(IT=6c10x)", 1, 19, u"BNC-LCU-80A01-D612U", u"BNCLCU05R20I590Y"},
-        {u",format=(IT=6C11X)", 1, 19, u"BNC-LCU-80A01-D612U", u"BNC-LCU-05R20-I590Y"},
-        {u"", 1, 19, u"                   ", u"                "}, {u"", 2, 19, u"                ", u""},
+    struct { const char16_t *fmt, *in, *out; int32_t destLength = 19; int16_t destType = 1; } cases[] = {
+        {u"", u"BNCLCU80A01D612U", u"BNCLCU05R20I590Y"},        {u"", u"bnclcu80a01d612u", u"BNCLCU05R20I590Y"},
+        {u"", u"BNCLCU80A01D612A", u"BNCLCU05R20I590Y"},        {u"", u"BNCLCU80A01D61NJ", u"BNCLCU05R20I59LB"},
+        {u"", u"BNC-LCU-80A01-D612U", u"BNC-LCU-05R20-I590Y"},  {u"", u"BNC LCU 80A01 D612U", u"BNC LCU 05R20 I590Y"},
+        {u"", u"BNC LCU 80A01 D612U", u"BNCLCU05R20I590Y", 18}, {u"", u"BNC-LCU 80A01-D612U", u"BNCLCU05R20I590Y"},
+        {u"3X-3X-5X-5X", u"BNCLCU80A01D612U", u"DMJ-NBU-05R20-I590R"},
+        {u"3X-3X-5X-5X", u"BNC LCU 80A01 D612U", u"DMJ NBU 05R20 I590R"},
+        {u"3X-3X-5X-5X", u"BNC-LCU-80A01-D612U", u"DMJNBU05R20I590R", 16},
+        {u",format=(it=3x 3x 5x 5x)", u"BNC-LCU-80A01-D612U", u"DMJ NBU 05R20 I590R", 30},
+        {u"16X", u"BNC-LCU-80A01-D612U", u"DMJNBU05R20I590R"}, {u"16X", u"BNCLCU80A41D612Y", u"DMJNBU05R60I590V"},
+        {u"11C5X", u"BNCLCU80A01D612U", u"BNCLCU80A01H118X"},  {u"6c10x", u"BNC-LCU-80A01-D612U", u"BNCLCU05R20I590Y"},
+        {u"6C11X", u"BNC-LCU-80A01-D612U", u"BNC-LCU-05R20-I590Y"},
+        {u"", u"                   ", u"                "},     {u"", u"                ", u"", 19, 2},
     };
-    for (auto& k : cases)
-        ctest::ExpectRow(std::u16string(u"switch=\"IT") + k.fmt, k.destLength, k.destType, k.in, k.out);
+    for (auto& k : cases) ctest::ExpectRow(ctest::Ops(u"IT", k.fmt), k.destLength, k.destType, k.in, k.out);
 }
 
 /* Each refusal: the row routine's status and message, then its counter through the entry. */

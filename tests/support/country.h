@@ -74,6 +74,12 @@ inline Call Mask(CountryFn fn, uint16_t mode, uint32_t word, const std::u16strin
     return Run(fn, uint16_t(MODE_MASK | mode), u"", 1, 20, 1, 20, destCode, word, in, kind);
 }
 
+/* Operands for a country code, then more; fmt is its format, or operands when it starts with a comma. */
+inline std::u16string Ops(const std::u16string& code, const std::u16string& fmt, const std::u16string& more = u"") {
+    std::u16string ops = u"switch=\"" + code + more;
+    return fmt.empty() || fmt[0] == u',' ? ops + fmt : ops + u",format=(" + code + u"=" + fmt + u")";
+}
+
 /* A map of the column NID (source of type 1 and 20). */
 inline hostemu::ColumnMap Map(const std::u16string& ops, int32_t destLength = 20, int16_t destType = 1) {
     return hostemu::ColumnMap(&KLOColMapWExit, ops, {{u"NID", 1, 20}}, {{u"NID", destType, destLength}});
