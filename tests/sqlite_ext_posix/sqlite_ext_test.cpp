@@ -107,9 +107,7 @@ TEST_F(SqliteExt, DeterministicFunctionsServeIndexesAndGeneratedColumns) {
 
 /* Single values, keyed ones included: the result, NULL, or the error message. */
 TEST_F(SqliteExt, AnswersNullsSkipsAndBadInput) {
-    struct Case {
-        std::string expr, want;
-    } cases[] = {
+    struct Case { std::string expr, want; } cases[] = {
         {"ztnid_mask(NULL, 'FR')", "<NULL>"}, {"ztnid_mask('185057511234529', NULL)", "<NULL>"},
         {"ztnid_mask('12345', 'FR')", "<NULL>"}, {"ztnid_check(185057511234529, 'DE')", "not masked"},
         {"ztnid_check(x'3132', 'FR')", "invalid length"},
