@@ -20,6 +20,7 @@ constexpr int kShare = 10;
 constexpr int kShare = 1;
 #endif
 
+constexpr uint16_t FR = COUNTRY_FR, IT = COUNTRY_IT, ES = COUNTRY_ES, UK = COUNTRY_UK;
 static const char* kKey1 = "2b7e151628aed2a6abf7158809cf4f3c";
 static const char* kKey2 = "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f";
 
@@ -123,13 +124,13 @@ static std::u16string RandomNumberES(std::mt19937_64& g) {
 TEST(KeyedBijection, Sampled) {
     using Draw = std::u16string (*)(std::mt19937_64&);
     struct { uint16_t country; const char16_t *code, *format; Draw draw; int count; } rows[] = {
-        {COUNTRY_FR, u"FR", u"", RandomNirFR, 250000},        {COUNTRY_FR, u"FR", u"15X", RandomNirFR, 100000},
-        {COUNTRY_FR, u"FR", u"3C2X2C8X", RandomNirFR, 50000}, /* a commune per department */
-        {COUNTRY_FR, u"FR", u"1X9C5X", RandomNirFR, 20000},   /* 4000 values: long walks */
-        {COUNTRY_IT, u"IT", u"", RandomCodeIT, 250000},       {COUNTRY_IT, u"IT", u"16X", RandomCodeIT, 100000},
-        {COUNTRY_IT, u"IT", u"6X9C1X", RandomCodeIT, 50000},  {COUNTRY_IT, u"IT", u"11C5X", RandomCodeIT, 20000},
-        {COUNTRY_UK, u"UK", u"2C6X1C", RandomNinoUK, 100000}, {COUNTRY_UK, u"UK", u"8X1C", RandomNinoUK, 100000},
-        {COUNTRY_ES, u"ES", u"", RandomNumberES, 100000},
+        {FR, u"FR", u"", RandomNirFR, 250000},        {FR, u"FR", u"15X", RandomNirFR, 100000},
+        {FR, u"FR", u"3C2X2C8X", RandomNirFR, 50000}, /* a commune per department */
+        {FR, u"FR", u"1X9C5X", RandomNirFR, 20000},   /* 4000 values: long walks */
+        {IT, u"IT", u"", RandomCodeIT, 250000},       {IT, u"IT", u"16X", RandomCodeIT, 100000},
+        {IT, u"IT", u"6X9C1X", RandomCodeIT, 50000},  {IT, u"IT", u"11C5X", RandomCodeIT, 20000},
+        {UK, u"UK", u"2C6X1C", RandomNinoUK, 100000}, {UK, u"UK", u"8X1C", RandomNinoUK, 100000},
+        {ES, u"ES", u"", RandomNumberES, 100000},
     };
     for (const auto& r : rows) {
         std::u16string ops = *r.format ? u"format=(" + std::u16string(r.code) + u"=" + r.format + u")" : u"";
@@ -167,20 +168,18 @@ static std::u16string Compact(std::u16string s) {
 TEST(KeyedFormats, CopiedFieldsAndLayouts) {
     const std::u16string it = WithControlIT(u"RSSMRA85T50A562"), omo = WithControlIT(u"RSSMRA85T50A5MN");
     struct { uint16_t country; const char16_t* operands; std::u16string in; const char* pattern; } rows[] = {
-        {COUNTRY_FR, u"", u"185057511234529", "*****75********"},
-        {COUNTRY_FR, u"", u"1850575112345 29", "*****75****** **"},
-        {COUNTRY_FR, u"format=(FR=5X2C6X-2X)", u"185057511234529", "*****75******-**"},
-        {COUNTRY_FR, u"format=(FR=1X9C5X)", u"185052A00412329", "*85052A004*****"},
-        {COUNTRY_FR, u"format=(FR=5C10X)", u"185057511234529", "18505**********"},
-        {COUNTRY_IT, u"", it.substr(0, 3) + u" " + it.substr(3, 3) + u" " + it.substr(6, 5) + u" " + it.substr(11),
+        {FR, u"", u"185057511234529", "*****75********"}, {FR, u"", u"1850575112345 29", "*****75****** **"},
+        {FR, u"format=(FR=5X2C6X-2X)", u"185057511234529", "*****75******-**"},
+        {FR, u"format=(FR=1X9C5X)", u"185052A00412329", "*85052A004*****"},
+        {FR, u"format=(FR=5C10X)", u"185057511234529", "18505**********"},
+        {IT, u"", it.substr(0, 3) + u" " + it.substr(3, 3) + u" " + it.substr(6, 5) + u" " + it.substr(11),
          "RSS MRA ***** *****"},
-        {COUNTRY_IT, u"format=(IT=11X4C1X)", it, "***********A562*"},
-        {COUNTRY_IT, u"format=(IT=3X-3X-5C-5X)", it, "***-***-85T50-*****"},
-        {COUNTRY_IT, u"format=(IT=6C5X4C1X)", omo, "RSSMRA*****A5##*"},
-        {COUNTRY_UK, u"", u"AB 12 34 56 C", "AB ** ** ** C"},
-        {COUNTRY_UK, u"format=(UK=2C-6X-1C)", u"AB123456c", "AB-******-c"},
-        {COUNTRY_UK, u"format=(UK=2X.2X.2X.2X.1C)", u"AB123456", "**.**.**.**"},
-        {COUNTRY_ES, u"", u"1234567 L", "******* *"}, {COUNTRY_ES, u"format=(ES=7X-1X)", u"X1234567L", "X-*******-*"},
+        {IT, u"format=(IT=11X4C1X)", it, "***********A562*"},
+        {IT, u"format=(IT=3X-3X-5C-5X)", it, "***-***-85T50-*****"},
+        {IT, u"format=(IT=6C5X4C1X)", omo, "RSSMRA*****A5##*"}, {UK, u"", u"AB 12 34 56 C", "AB ** ** ** C"},
+        {UK, u"format=(UK=2C-6X-1C)", u"AB123456c", "AB-******-c"},
+        {UK, u"format=(UK=2X.2X.2X.2X.1C)", u"AB123456", "**.**.**.**"},
+        {ES, u"", u"1234567 L", "******* *"}, {ES, u"format=(ES=7X-1X)", u"X1234567L", "X-*******-*"},
     };
     for (const auto& r : rows) {
         Masker m(kKey1, r.operands);
@@ -198,26 +197,22 @@ TEST(KeyedFormats, CopiedFieldsAndLayouts) {
 TEST(KeyedFormats, LayoutDoesNotChangeTheMapping) {
     Masker plain(kKey1, u"format=(FR=5X2C8X,IT=16X,UK=2C6X1C)"),
         separated(kKey1, u"format=(FR=5X2C6X 2X,IT=3X-3X-5X-5X,UK=2C 2X 2X 2X 1C)");
-    for (auto [country, x] : {std::pair{COUNTRY_FR, std::u16string(u"185057511234529")},
-                              {COUNTRY_IT, WithControlIT(u"RSSMRA85T10A562")}, {COUNTRY_UK, u"AB123456C"}})
+    for (auto [country, x] : {std::pair{FR, std::u16string(u"185057511234529")},
+                              {IT, WithControlIT(u"RSSMRA85T10A562")}, {UK, u"AB123456C"}})
         EXPECT_EQ(plain.run(country, x), Compact(separated.run(country, x))) << Narrow(x);
 }
 
 TEST(KeyedRefusals, TheExitsCodesAndCounters) {
+    const char *P = "InvalidPartCount", *L = "InvalidLengthCount", *D = "InvalidDataCount";
     struct { uint16_t country; std::u16string in; int32_t rc; const char* counter; } rows[] = {
-        {COUNTRY_FR, u"185057511234528", RC_INVALID_PART, "InvalidPartCount"}, /* key */
-        {COUNTRY_FR, u"185057512100029", RC_INVALID_PART, "InvalidPartCount"}, /* commune */
-        {COUNTRY_FR, u"18505751123452", RC_INVALID_LENGTH, "InvalidLengthCount"},
-        {COUNTRY_FR, u"1850575112345/29", RC_INVALID_SEPARATOR, "InvalidSeparatorCount"},
-        {COUNTRY_FR, u"185052a00412329", RC_INVALID_DATA, "InvalidDataCount"}, {COUNTRY_FR, u"   ", RC_BLANK, nullptr},
-        {COUNTRY_IT, u"RSSMRA85T10A562", RC_INVALID_LENGTH, "InvalidLengthCount"},
-        {COUNTRY_IT, WithControlIT(u"RSSMRA85T10A562").substr(0, 15) + u"0", RC_INVALID_PART, "InvalidPartCount"},
-        {COUNTRY_IT, u"   ", RC_INVALID_LENGTH, "InvalidLengthCount"},
-        {COUNTRY_ES, u"1234567A", RC_INVALID_PART, "InvalidPartCount"},
-        {COUNTRY_ES, u"12345678Z", RC_INVALID_DATA, "InvalidDataCount"}, {COUNTRY_ES, u"", RC_BLANK, nullptr},
-        {COUNTRY_UK, u"QQ123456C", RC_INVALID_PART, "InvalidPartCount"},
-        {COUNTRY_UK, u"AB000000C", RC_INVALID_PART, "InvalidPartCount"},
-        {COUNTRY_UK, u"AB12345", RC_INVALID_LENGTH, "InvalidLengthCount"}, {0x10, u"123", RC_NOTHING, nullptr},
+        {FR, u"185057511234528", RC_INVALID_PART, P}, {FR, u"185057512100029", RC_INVALID_PART, P}, /* key, commune */
+        {FR, u"18505751123452", RC_INVALID_LENGTH, L}, {FR, u"185052a00412329", RC_INVALID_DATA, D},
+        {FR, u"1850575112345/29", RC_INVALID_SEPARATOR, "InvalidSeparatorCount"}, {FR, u"   ", RC_BLANK, nullptr},
+        {IT, u"RSSMRA85T10A562", RC_INVALID_LENGTH, L}, {IT, u"   ", RC_INVALID_LENGTH, L},
+        {IT, WithControlIT(u"RSSMRA85T10A562").substr(0, 15) + u"0", RC_INVALID_PART, P},
+        {ES, u"1234567A", RC_INVALID_PART, P}, {ES, u"12345678Z", RC_INVALID_DATA, D}, {ES, u"", RC_BLANK, nullptr},
+        {UK, u"QQ123456C", RC_INVALID_PART, P}, {UK, u"AB000000C", RC_INVALID_PART, P},
+        {UK, u"AB12345", RC_INVALID_LENGTH, L}, {0x10, u"123", RC_NOTHING, nullptr},
     };
     Masker m(kKey1);
     for (const auto& r : rows)
