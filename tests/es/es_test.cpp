@@ -41,7 +41,8 @@ TEST(ES, MaskRows) {
     for (auto& k : cases) ctest::ExpectRow(ctest::Ops(u"ES", k.fmt), k.destLength, k.destType, k.in, k.out);
 }
 
-/* Each refusal: the row routine's status and message, then its counter through the entry. */
+/* Each refusal: the row routine's status and message, then its counter through the entry; with
+** debug on, the routine logs a refusal's message and the row processing logs it again. */
 TEST(ES, Refusals) {
     const char16_t* fmt = u"0x3a: Invalid NIF/NIE Format!";
     const char16_t* nie = u"0x3a: Invalid NIE Format/Unmatching Separators found";
@@ -57,10 +58,6 @@ TEST(ES, Refusals) {
         {V, u"12345A7L", 58, fmt}, /* bad digit reported before the letter */
     };
     for (auto& k : cases) ctest::ExpectRefusal(MaskCountryES, 0, u"switch=\"ES", 11, k);
-}
-
-/* With debug on, the routine logs a refusal's message and the row processing logs it again. */
-TEST(ES, RefusalsLoggedTwiceWithDebug) {
     testlog::LogFile log;
     {
         hostemu::ColumnMap m = ctest::Map(u"switch=\"ES,validate=y,debug=y", 11);
@@ -80,8 +77,9 @@ TEST(ES, RefusalsLoggedTwiceWithDebug) {
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 8), expected);
 }
 
-/* Every seven-digit string gives a different result: a bitmap of the 10^7 outputs. */
-TEST(ES, ScrambleIsOneToOne) {
+/* Every seven-digit string gives a different result (a bitmap of the 10^7 outputs); scripted
+** draws give exact values; real draws have the layout, about 9.3% of them NIE. */
+TEST(ES, ScrambleAndRandom) {
     std::vector<uint64_t> seen(10000000 / 64 + 1, 0);
     char16_t d[ES_DIGITS] = {u'0', u'0', u'0', u'0', u'0', u'0', u'0'};
     for (int n = 0; n < 10000000; ++n) {
@@ -94,10 +92,6 @@ TEST(ES, ScrambleIsOneToOne) {
         seen[m / 64] |= uint64_t(1) << (m % 64);
         for (int i = ES_DIGITS - 1; i >= 0 && ++d[i] > u'9'; --i) d[i] = u'0'; /* next string */
     }
-}
-
-/* Scripted draws give exact values; real draws have the layout, about 9.3% of them NIE. */
-TEST(ES, Random) {
     struct { const char16_t* fmt; int32_t dstLen; std::vector<uint32_t> draws; const char* out; } cases[] = {
         {u"", 20, {5, 12345}, "X0512345C"}, {u"", 20, {99, 99999}, "9999999J"}, {u"", 20, {1234, 100005}, "3400005F"},
         {u"", 20, {9, 29999}, "X0929999V"}, {u"", 20, {9, 30000}, "0930000H"}, /* the last NIE, the first NIF */

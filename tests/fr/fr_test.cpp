@@ -84,7 +84,8 @@ TEST(FR, Init) {
         ctest::ExpectInit(InitCountryFR, std::u16string(u"switch=\"FR") + (*k.ops ? u",format=" : u"") + k.ops, k);
 }
 
-/* Worked values, layouts and blanks through the entry (out null: refused as invalid data). */
+/* Worked values, layouts and blanks through the entry (out null: refused as invalid data); the
+** sex digit by source month. */
 TEST(FR, MaskRows) {
     struct { const char16_t *fmt, *in, *out; int32_t destLength = 20; int16_t destType = 1; } cases[] = {
         {u"", u"185057511234529", u"283027511108627"},         {u"15X", u"185057511234529", u"283025711108628"},
@@ -137,10 +138,6 @@ TEST(FR, Refusals) {
     for (auto& k : cases) ctest::ExpectRefusal(MaskCountryFR, FR_DEFAULT_FIELDS, u"switch=\"FR", 20, k);
     EXPECT_EQ(ctest::Mask(MaskCountryFR, 0, FR_DEFAULT_FIELDS, std::u16string(256, u' ')).rc, 64);
     EXPECT_EQ(ctest::Mask(MaskCountryFR, 0, FR_DEFAULT_FIELDS, std::u16string(257, u' ')).rc, 257);
-}
-
-/* The sex digit by source month, through the entry. */
-TEST(FR, SexDigitByMonth) {
     const char* maps[12] = {"2781", "7812", "8172", "1728", "2871", "7128",
                             "8271", "1827", "2187", "7218", "8721", "1278"};
     hostemu::ColumnMap m = ctest::Map(u"switch=\"FR,format=(FR=1X9C5X)");
@@ -221,8 +218,9 @@ TEST(FR, Random) {
 }
 
 /* Each descriptor's word is what it spells (69 words); under each, a sample's outputs are
-** well formed, copy what it copies and have its layout. */
-TEST(FR, EveryDescriptorGivesValidOutputs) {
+** well formed, copy what it copies and have its layout; arbitrary input is refused or masked to
+** a well-formed NIR, never anything else. */
+TEST(FR, OutputsAreWellFormed) {
     std::mt19937 rng(20240611);
     std::vector<std::string> inputs;
     while (inputs.size() < 1500) {
@@ -259,17 +257,13 @@ TEST(FR, EveryDescriptorGivesValidOutputs) {
         }
     }
     EXPECT_EQ(words.size(), 69u);
-}
-
-/* Arbitrary input is refused or masked to a well-formed NIR, never anything else. */
-TEST(FR, ArbitraryInputIsRefusedOrMasked) {
     const char16_t alphabet[] = u"01234567890123456789012AB- ab/\u00e9\u4e2d\xffff";
-    std::mt19937 rng(7);
+    std::mt19937 noise(7);
     for (const char16_t* ops : {u"switch=\"FR", u"switch=\"FR,validate=y,format=(FR=15X)"}) {
         hostemu::ColumnMap m = ctest::Map(ops, 16);
         for (int i = 0; i < 30000; ++i) {
-            std::u16string v(i % 10 ? 14 + rng() % 4 : rng() % 300, u' ');
-            for (auto& ch : v) ch = alphabet[rng() % (sizeof alphabet / 2 - 1)];
+            std::u16string v(i % 10 ? 14 + noise() % 4 : noise() % 300, u' ');
+            for (auto& ch : v) ch = alphabet[noise() % (sizeof alphabet / 2 - 1)];
             m.set(u"NID", v);
             auto r = m.row();
             ASSERT_TRUE(r.rc == 0 || r.rc == 1) << U8(v);

@@ -79,7 +79,8 @@ TEST(IT, Refusals) {
     for (auto& k : cases) ctest::ExpectRefusal(MaskCountryIT, IT_DEFAULT_FORMAT, u"switch=\"IT", 19, k);
 }
 
-/* Whole-code masks by parts (the other parts' examples are the entry's); name codes by key. */
+/* Whole-code masks by parts (the other parts' examples are the entry's); name codes by key;
+** for every valid name code and month, the whole-code mask's table gives MaskNameCode's. */
 TEST(IT, MaskCodeAndNameCodes) {
     struct { const char16_t* src; uint32_t flags; const char16_t* want; } codes[] = {
         {u"BNCLCU80A01D612U", 0x01, u"DMJNBU80A01D612N"}, {u"BNCLCU80A01D612U", 0x02, u"BNCLCU05R20D612R"},
@@ -99,10 +100,6 @@ TEST(IT, MaskCodeAndNameCodes) {
     }
     char16_t out[4];
     EXPECT_EQ(MaskNameCode(nullptr, out, 1), 0);
-}
-
-/* For every valid name code and month, the whole-code mask's table gives MaskNameCode's. */
-TEST(IT, NameCodesOfTheWholeCodeFollowMaskNameCode) {
     const char16_t months[] = u"ABCDEHLMPRST";
     char16_t name[4] = {};
     for (int n = 0; n < 26 * 26 * 26; ++n) {
@@ -119,8 +116,9 @@ TEST(IT, NameCodesOfTheWholeCodeFollowMaskNameCode) {
     }
 }
 
-/* Validation of names, dates and communes; digit fields; the control character. */
-TEST(IT, ValidateAndControlChar) {
+/* Validation of names, dates and communes; digit fields; the control character; CheckCommuneCode
+** and the bitmap agree with the table; every accepted commune's walk ends in 26 rounds. */
+TEST(IT, ValidationAndCommunes) {
     const uint16_t F = IT_ERR_FAMILY, N = IT_ERR_FIRST, D = IT_ERR_DATE, C = IT_ERR_COMMUNE;
     struct { const char16_t* code; uint32_t flags; uint16_t want; } cases[] = {
         {u"RSSRAX80A01D612U", 0, 0}, {u"AEIXXX80A01D612U", 0, 0}, {u"ROSLCU80A01D612U", 0, F},
@@ -148,10 +146,6 @@ TEST(IT, ValidateAndControlChar) {
         SetControlChar(k.code);
         EXPECT_EQ(k.code[15], k.want) << U8(k.code);
     }
-}
-
-/* CheckCommuneCode agrees with the table; every accepted commune's walk ends in 26 rounds. */
-TEST(IT, Communes) {
     EXPECT_EQ(UNASSIGNED_COMMUNES_COUNT, 3677);
     const std::u16string letters = u"ABCDEFGHILMZ";
     auto listed = [](const std::u16string& code) {

@@ -164,7 +164,8 @@ static std::u16string Compact(std::u16string s) {
 }
 
 /* The result matches a pattern: "*" any replaced character, "#" a substitution letter,
-** anything else itself (copied characters and separators). */
+** anything else itself (copied characters and separators).  The layout is no part of the
+** mapping: a table masked in another layout still joins. */
 TEST(KeyedFormats, CopiedFieldsAndLayouts) {
     const std::u16string it = WithControlIT(u"RSSMRA85T50A562"), omo = WithControlIT(u"RSSMRA85T50A5MN");
     struct { uint16_t country; const char16_t* operands; std::u16string in; const char* pattern; } rows[] = {
@@ -191,10 +192,6 @@ TEST(KeyedFormats, CopiedFieldsAndLayouts) {
         EXPECT_TRUE(ok) << Narrow(r.operands) << ": " << Narrow(r.in) << " -> " << Narrow(y) << ", want " << p;
         EXPECT_EQ(Compact(m.run(r.country, y, true)), Compact(r.in)) << Narrow(y);
     }
-}
-
-/* The layout is no part of the mapping: a table masked in another layout still joins. */
-TEST(KeyedFormats, LayoutDoesNotChangeTheMapping) {
     Masker plain(kKey1, u"format=(FR=5X2C8X,IT=16X,UK=2C6X1C)"),
         separated(kKey1, u"format=(FR=5X2C6X 2X,IT=3X-3X-5X-5X,UK=2C 2X 2X 2X 1C)");
     for (auto [country, x] : {std::pair{FR, std::u16string(u"185057511234529")},
@@ -202,7 +199,9 @@ TEST(KeyedFormats, LayoutDoesNotChangeTheMapping) {
         EXPECT_EQ(plain.run(country, x), Compact(separated.run(country, x))) << Narrow(x);
 }
 
-TEST(KeyedRefusals, TheExitsCodesAndCounters) {
+/* Refusals give the exit's codes and counters; key texts are hex or base64 of 16, 24 or 32
+** bytes, nothing else, and a wiped key is zeros; KeyedOpen refuses what it cannot use. */
+TEST(KeyedRefusals, CodesCountersKeysAndOpen) {
     const char *P = "InvalidPartCount", *L = "InvalidLengthCount", *D = "InvalidDataCount";
     struct { uint16_t country; std::u16string in; int32_t rc; const char* counter; } rows[] = {
         {FR, u"185057511234528", RC_INVALID_PART, P}, {FR, u"185057512100029", RC_INVALID_PART, P}, /* key, commune */
@@ -225,17 +224,13 @@ TEST(KeyedRefusals, TheExitsCodesAndCounters) {
             EXPECT_STREQ(KeyedCounterName(rc), r.counter) << Narrow(r.in);
             EXPECT_EQ(std::u16string(msg).substr(0, 9), r.counter ? u"NID ERROR" : u"") << Narrow(r.in);
         }
-}
-
-/* Key texts: hex and base64 of 16, 24 or 32 bytes, nothing else; a wiped key is zeros. */
-TEST(KeyedKeys, KeyText) {
-    struct { const char* text; size_t bytes; } rows[] = {
+    struct { const char* text; size_t bytes; } keys[] = {
         {"2b7e151628aed2a6abf7158809cf4f3c", 16}, {"  2B7E151628AED2A6ABF7158809CF4F3CEF4359D8D580AA4F\n", 24},
         {kKey2, 32}, {"AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8=\r\n", 32}, {"AAECAwQFBgcICQoLDA0ODw==", 16},
         {"", 0}, {" \n", 0}, {"this is no key at all, sorry!", 0}, {"AAECAwQFBgcICQ==", 0}, /* base64 of 10 bytes */
         {"2b7e151628aed2a6", 0}, {"2b7e151628aed2a6abf7158809cf4f3c00", 0}, /* 8 and 17 bytes */
     };
-    for (const auto& r : rows) {
+    for (const auto& r : keys) {
         KEYEDKEY k;
         char err[KEYED_ERR_CHARS] = "";
         EXPECT_EQ(KeyedDecodeKey(r.text, std::strlen(r.text), &k, err), r.bytes != 0) << r.text;
@@ -245,19 +240,16 @@ TEST(KeyedKeys, KeyText) {
         KeyedWipeKey(&k);
         EXPECT_EQ(k.Length + k.Bytes[0] + k.Bytes[31], 0u) << r.text;
     }
-}
-
-TEST(KeyedKeys, OpenRefusesWhatItCannotUse) {
     KEYEDKEY key;
     char err[KEYED_ERR_CHARS];
     ASSERT_TRUE(KeyedDecodeKey(kKey1, std::strlen(kKey1), &key, err));
     const std::string longScope(KEYED_SCOPE_MAX + 1, 's');
-    struct { const char16_t* operands; size_t scopeLen; size_t keyLen; const char* error; } rows[] = {
+    struct { const char16_t* operands; size_t scopeLen; size_t keyLen; const char* error; } opens[] = {
         {u"format=(FR=5X2C8Y)", 0, 16, "format for FR"}, {u"format=(UK=2C-6X-1X)", 0, 16, "format for UK"},
         {u"format=5X2C8X", 0, 16, "format for FR"},     {u"", longScope.size(), 16, "scope"},
         {u"", 0, 20, "16, 24 or 32"}, {u"switch=\"FR,format=(FR=15X,IT=16X,ES=8X,UK=8X1C)", 0, 16, nullptr},
     };
-    for (const auto& r : rows) {
+    for (const auto& r : opens) {
         key.Length = r.keyLen;
         err[0] = 0;
         KEYED* k = KeyedOpen(&key, r.operands, longScope.data(), r.scopeLen, err);

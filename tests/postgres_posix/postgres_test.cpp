@@ -150,7 +150,7 @@ TEST_F(Postgres, MasksGeneratedRowsAsTheExitAndTheSameInParallel) {
     Exec("RESET ALL");
 }
 
-TEST_F(Postgres, EndsEveryColumnMapWhenTheQueryEndsOrFails) {
+TEST_F(Postgres, EndCallsMarkingsAndTheDatabaseEncoding) {
     auto reports = [] {
         std::string log = ReadFile(logDir_ + "/ZTMSG.TXT");
         size_t n = 0;
@@ -192,9 +192,6 @@ TEST_F(Postgres, AnswersNullsSkipsAndRefusedOperands) {
             EXPECT_NE(r.error.find(c.text), std::string::npos) << c.sql << ": " << r.error;
         }
     }
-}
-
-TEST_F(Postgres, DeclaresTheMarkingsOfEachFunction) {
     EXPECT_EQ(Column("SELECT proname || '(' || pg_get_function_identity_arguments(oid) || ') ' || provolatile::text ||"
                      " proisstrict::text || proparallel::text FROM pg_proc WHERE pronamespace = 'ztnid'::regnamespace"
                      " ORDER BY 1"),
@@ -203,9 +200,6 @@ TEST_F(Postgres, DeclaresTheMarkingsOfEachFunction) {
               "keyed_unmask(value text, country text, key bytea, operands text, scope text) itrues\n"
               "mask(value text, country text, operands text) itrues\n"
               "random(country text, operands text) vtrues\n");
-}
-
-TEST_F(Postgres, ConvertsFromAndToTheDatabaseEncoding) {
     Exec("CREATE DATABASE latin1 ENCODING 'LATIN1' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0");
     Connection latin1(pgtest::SharedPgCluster()->conninfo("latin1"));
     ASSERT_TRUE(latin1.query("CREATE EXTENSION ztnid").ok);

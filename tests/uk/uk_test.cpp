@@ -9,8 +9,10 @@
 
 using ctest::U8;
 
-/* The prefix table: ascending, ending in ZY, positions found again; others not found. */
-TEST(UK, PrefixTable) {
+/* The prefix table: ascending, ending in ZY, positions found again, others not found; for a
+** prefix of each digit order the digit mask is one-to-one over 000001..999999, never 000000,
+** the replaced prefix in the table. */
+TEST(UK, PrefixTableAndDigitMask) {
     for (int i = 1; i < UK_PREFIX_COUNT; ++i) {
         const char16_t *a = PrefixTableUK[i - 1], *b = PrefixTableUK[i];
         EXPECT_TRUE(a[0] < b[0] || (a[0] == b[0] && a[1] < b[1])) << i;
@@ -58,8 +60,9 @@ TEST(UK, MaskRows) {
     ctest::ExpectRow(ctest::Ops(u"UK", u""), 13, 2, u"         ", u"");
 }
 
-/* Each refusal: the row routine's status and message, then its counter through the entry. */
-TEST(UK, Refusals) {
+/* Each refusal: the row routine's status and message, then its counter through the entry; a
+** blank source gives eight blanks or the empty string, by destination type code. */
+TEST(UK, RefusalsAndBlanks) {
     const char16_t *prefix = u"0x102:Invalid Prefix", *number = u"0x102:Invalid Number Part";
     const char16_t *suffix = u"0x102:Invalid Suffix", *nino = u"0x3a:Invalid NINO";
     const ctest::Refusal cases[] = {
@@ -77,25 +80,16 @@ TEST(UK, Refusals) {
         {0, u"JK123456D", 263, u"0x107:Invalid Source DataType", KIND_INT32},
     };
     for (auto& k : cases) ctest::ExpectRefusal(MaskCountryUK, 0, u"switch=\"UK", 20, k);
-}
-
-/* A blank source gives eight blanks or the empty string, by destination type code. */
-TEST(UK, Blanks) {
-    struct { const char16_t* in; int16_t destCode; const char16_t* out; } cases[] = {
+    struct { const char16_t* in; int16_t destCode; const char16_t* out; } blanks[] = {
         {u"        ", 1, u"        "}, {u"             ", 31, u"        "}, {u"         ", 35, u"        "},
         {u"         ", 3, u""},         {u"         ", 33, u""},             {u"         ", 37, u""}};
-    for (auto& k : cases) {
+    for (auto& k : blanks) {
         ctest::Call c = ctest::Mask(MaskCountryUK, 0, 0, k.in, KIND_STRING, k.destCode);
         EXPECT_EQ(c.rc, 64);
         EXPECT_EQ(c.out, k.out);
         EXPECT_EQ(c.outLength, int32_t(std::u16string(k.out).size()));
         EXPECT_EQ(c.outKind, KIND_STRING);
     }
-}
-
-/* For a prefix of each digit order: one-to-one over 000001..999999, never 000000, the
-** replaced prefix in the table. */
-TEST(UK, DigitMaskIsABijection) {
     bool rowSeen[UK_PERM_ROWS] = {};
     for (int p = 0; p < UK_PREFIX_COUNT; ++p) {
         int row = (26 * (PrefixTableUK[p][0] - u'A' + 1) + PrefixTableUK[p][1] - u'A' + 1) % UK_PERM_ROWS;
