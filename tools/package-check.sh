@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the Debian packages, installs them (apt-get install ./*.deb) and uses them as a
 # user would: the installed `ztnid --version`, a mask of samples/people.csv with the
-# installed ztnid and library, a host written in C (tests/install/host.c) built against
+# installed ztnid and library, a host written in C (packaging/check-host/host.c) built against
 # the installed exit twice, with find_package(ZT0NID) and with pkg-config, and the SQL
 # extensions: ztnid_mask in the sqlite3 shell, CREATE EXTENSION ztnid in a throwaway
 # PostgreSQL cluster.
@@ -68,14 +68,14 @@ test "$(wc -l <"$work/people_masked.csv")" = "$(wc -l <samples/people.csv)"
 head -n 3 "$work/people_masked.csv"
 
 echo "== a C host built with find_package(ZT0NID)"
-cmake -S tests/install -B "$work/cmake" -G Ninja >/dev/null
+cmake -S packaging/check-host -B "$work/cmake" -G Ninja >/dev/null
 cmake --build "$work/cmake" >/dev/null
 ldd "$work/cmake/host" | grep libZT0NID
 "$work/cmake/host"
 
 echo "== a C host built with pkg-config ($(pkg-config --cflags --libs zt0nid))"
 # shellcheck disable=SC2046
-cc -std=c11 -Wall -Wextra -Werror tests/install/host.c $(pkg-config --cflags --libs zt0nid) -o "$work/host-pc"
+cc -std=c11 -Wall -Wextra -Werror packaging/check-host/host.c $(pkg-config --cflags --libs zt0nid) -o "$work/host-pc"
 "$work/host-pc"
 
 if dpkg-query -W -f '${db:Status-Abbrev}' sqlite3-ztnid 2>/dev/null | grep -q '^ii'; then

@@ -1,9 +1,5 @@
-/*
-** ztnid_test.cpp - the ztnid program end to end: CSV and SQLite through the exit, on
-** several threads, and keyed columns compared with the keyed library.
-**
-** Masked values are compared with what the exit itself answers for the same rows.
-*/
+/* ztnid_test.cpp - ztnid end to end: CSV and SQLite through the exit (compared with what the
+** exit answers for the same rows), on several threads, and keyed columns. */
 #if !defined(_WIN32)
 #include <algorithm>
 #include <cstring>
@@ -14,13 +10,10 @@
 
 using namespace ztnid_test;
 
-namespace {
-
 const char* const kKey = "8f0c3ad2b71e4c559a0e6d2f41b7c3e98f0c3ad2b71e4c559a0e6d2f41b7c3e9";
 
-/* The library's answer for a value of a country code: the result, the value itself for
-** a blank one, NULL for a refusal. */
-std::string LibraryAnswer(KEYED* k, bool unmask, const std::string& ctry, const std::string& v8) {
+/* The keyed library's answer for a value: the result, a blank value itself, NULL if refused. */
+static std::string LibraryAnswer(KEYED* k, bool unmask, std::string ctry, const std::string& v8) {
     if (v8 == kNull) return kNull;
     std::u16string v = Utf8ToUtf16(v8), c = Utf8ToUtf16(ctry);
     char16_t out[KEYED_OUT_CHARS], msg[MSG_BUF_CHARS];
@@ -30,13 +23,6 @@ std::string LibraryAnswer(KEYED* k, bool unmask, const std::string& ctry, const 
                         : KeyedMask(k, bit, v.data(), int32_t(v.size()), out, &n, msg);
     return rc == RC_OK ? Utf16ToUtf8({out, size_t(n)}) : rc == RC_BLANK ? v8 : kNull;
 }
-
-std::string Compact(std::string s) {
-    std::erase_if(s, [](char c) { return c == ' ' || c == '-' || c == '.'; });
-    return s;
-}
-
-} // namespace
 
 /* The sample, masked to CSV and through SQLite: every column as read, nid as the exit
 ** answers, the summary and the exit's end report; SQLite keeps the integer key's type and
@@ -50,19 +36,19 @@ TEST_F(Ztnid, MasksTheSampleAsTheExitDoesToCsvAndSqlite) {
              " nid, note, coalesce(nid, '') FROM csv;");
     WriteFile(dir / "people.csv", Mask({"--db", db, "--from", "people"}).out);
     Rows sample = CsvRows(SamplePath()), people = CsvRows(dir / "people.csv"), want;
-    std::vector<Expected> nid = ReferenceRun(dir / "people.csv", "nid", map);
-    std::vector<Expected> nid2 = ReferenceRun(dir / "people.csv", "nid2", map);
+    Args nid = ReferenceRun(dir / "people.csv", "nid", map);
+    Args nid2 = ReferenceRun(dir / "people.csv", "nid2", map);
     Outcome o = Mask({"--map", "nid=" + map + ",status=y", SamplePath(), "-o", dir / "out.csv"});
     Rows out = CsvRows(dir / "out.csv");
     ASSERT_TRUE(people.size() == sample.size() && out.size() == sample.size()) << o.err;
     for (size_t r = 0; r < people.size(); ++r) {
         EXPECT_EQ(Args(people[r].begin(), people[r].end() - 1), sample[r]); /* SQLite and back */
         Args row = people[r];
-        row[5] = nid[r].cell();
+        row[5] = nid[r];
         EXPECT_EQ(out[r], Args(row.begin(), row.end() - 1)) << "row " << r + 1;
-        row[7] = nid2[r].cell();
+        row[7] = nid2[r];
         row.insert(row.begin(), "integer");
-        if (nid2[r].rc == 0) want.push_back(row);
+        if (nid2[r] != kNull) want.push_back(row); /* NOT NULL: a skipped row dropped */
     }
     EXPECT_EQ(o.status, 1);
     for (const char* text : {"490 rows read, 490 written, 0 dropped",
@@ -86,14 +72,21 @@ TEST_F(Ztnid, MasksTheSampleAsTheExitDoesToCsvAndSqlite) {
               (Rows{{"1"}}));
 }
 
-/* Row 60 is refused: status 2, where it happened, and every destination as it was. */
-TEST_F(Ztnid, AnErrorMidRunLeavesEveryDestinationAsItWas) {
+/* A refused value (12345) is NULL where the column is nullable, else its row is dropped; one
+** too long for the destination (row 60) stops the run, every destination left as it was. */
+TEST_F(Ztnid, SkippedRowsFollowThePolicyAndAnErrorLeavesEveryDestinationAsItWas) {
+    WriteFile(dir / "skip.csv", "id,nid\n1,1234567L\n2,12345\n3,\n4,\"\"\n");
     WriteFile(dir / "in.csv", LateRefusal(100, 60));
     const std::string db = dir / "t.db", in = dir / "in.csv";
     Exec(db, "CREATE TABLE dst (keep TEXT); INSERT INTO dst VALUES ('a'), ('b'), ('c');"
              "CREATE TABLE app (id TEXT, nid TEXT); INSERT INTO app VALUES ('0', 'x');");
     ASSERT_EQ(Mask({in, "--db", db, "--to", "src"}).status, 0);
-    std::vector<Expect> cases;
+    const Args skip = {"mask", dir / "skip.csv", "--map", "nid=switch=\"ES"};
+    const std::string x = "id,nid\n1," + ReferenceRun(skip[1], "nid", "switch=\"ES")[0];
+    std::vector<Expect> cases = {{skip, 1, {x + "\n2,\n3,\n4,\"\"\n"}},
+                                 {Plus(skip, {"--on-skip", "drop"}), 1, {x + "\n3,\n4,\"\"\n"}},
+                                 {Plus(skip, {"--empty-is-blank"}), 1, {x + "\n3,\"\"\n4,\"\"\n"}},
+                                 {Plus(skip, {"--on-skip", "fail"}), 2, {"line 3"}}};
     for (const auto& [args, where] : std::vector<std::pair<Args, std::string>>{
              {{"--db", db, "--from", "src", "--to", "dst", "--replace"}, "row 60"},
              {{"--db", db, "--from", "src", "--to", "fresh"}, "row 60"},
@@ -108,30 +101,19 @@ TEST_F(Ztnid, AnErrorMidRunLeavesEveryDestinationAsItWas) {
     EXPECT_EQ(Query(db, "SELECT count(*) FROM sqlite_master WHERE name = 'fresh'"), (Rows{{"0"}}));
 }
 
-/* A refused value (12345) is NULL where the column is nullable, else its row is dropped. */
-TEST_F(Ztnid, SkippedRowsFollowThePolicy) {
-    WriteFile(dir / "in.csv", "id,nid\n1,1234567L\n2,12345\n3,\n4,\"\"\n");
-    WriteFile(dir / "ok.csv", "id,nid\n1,1234567L\n2,X7654321J\n");
-    std::vector<Expected> ok = ReferenceRun(dir / "ok.csv", "nid", "switch=\"ES");
-    const std::string x = "id,nid\n1," + ok[0].cell() + "\n";
-    const Args in = {"mask", dir / "in.csv", "--map", "nid=switch=\"ES"};
-    ExpectOutcomes({{in, 1, {x + "2,\n3,\n4,\"\"\n"}},
-                    {Plus(in, {"--on-skip", "drop"}), 1, {x + "3,\n4,\"\"\n"}},
-                    {Plus(in, {"--empty-is-blank"}), 1, {x + "3,\"\"\n4,\"\"\n"}},
-                    {Plus(in, {"--on-skip", "fail"}), 2, {"line 3"}},
-                    {{"mask", dir / "ok.csv", "--map", "nid=switch=\"ES"}, 0,
-                     {x + "2," + ok[1].cell() + "\n"}}},
-                   dir.path);
-}
-
-/* -j N writes what one thread writes.  The input is the sample repeated past several
-** batches of rows, so every thread masks some; skipped rows, NULLs, errors and the
-** summary's counters must come out as with one thread. */
+/* -j N writes what -j 1 writes, on the sample repeated past several batches of rows: skipped
+** rows, NULLs, errors and the summed counters alike, each work area ending and reporting. */
 TEST_F(Ztnid, ThreadsOutputAndSummaryMatchOneThread) {
     const std::string late = dir / "late.csv", bad = dir / "bad.csv", lateOut = dir / "late.out";
     std::string sample = ReadFile(SamplePath()), big = sample, csv = LateRefusal(10000, 9000);
     for (int i = 0; i < 40; ++i) big += sample.substr(sample.find('\n') + 1); /* 20,000 rows */
     WriteFile(dir / "big.csv", big);
+    ExpectOutcomes({{{"mask", dir / "big.csv", "-j", "2", "--map", "nid=switch=country,status=y"},
+                     1, {"invalid length              328", "one per work area, 2 threads"}}},
+                   dir.path);
+    const std::string log = ReadFile(dir / "ZTMSG.TXT"), report = "Non-zero error counts for";
+    EXPECT_EQ(log.find(report, log.find(report) + 1), log.rfind(report)) << log; /* two */
+    EXPECT_NE(log.find(report), log.rfind(report)) << log;
     WriteFile(late, csv);
     WriteFile(bad, csv.replace(csv.find("\n9000,"), 6, "\n\"9000\"x,")); /* a malformed line */
     const std::string db = dir / "t.db";
@@ -167,22 +149,7 @@ TEST_F(Ztnid, ThreadsOutputAndSummaryMatchOneThread) {
     }
 }
 
-/* Each thread's work area ends: its counters summed, its end report logged. */
-TEST_F(Ztnid, ThreadsEveryWorkAreaEndsAndReports) {
-    std::string csv = "nid\n";
-    for (int i = 0; i < 10000; ++i) csv += i % 100 == 0 ? "12345\n" : "1234567L\n";
-    WriteFile(dir / "in.csv", csv);
-    ExpectOutcomes({{{"mask", dir / "in.csv", "-j", "2", "--map", "nid=switch=\"ES,status=y"}, 1,
-                     {"invalid length              100",
-                      "end reports of the exit (one per work area, 2 threads)"}}},
-                   dir.path);
-    const std::string log = ReadFile(dir / "ZTMSG.TXT"), report = "Non-zero error counts for";
-    EXPECT_EQ(log.find(report, log.find(report) + 1), log.rfind(report)) << log; /* two */
-    EXPECT_NE(log.find(report), log.rfind(report)) << log;
-}
-
-/* Masks as the library on two threads, unmask restores, another scope gives unrelated
-** results. */
+/* Masks as the library on two threads, unmask restores, another scope gives other results. */
 TEST_F(Ztnid, MasksAsTheLibraryUnmaskRestoresAndScopesDiffer) {
     const std::string map = "nid=switch=country,format=(FR=15X,UK=2X-6X-1C)", key = dir / "nid.key";
     WriteFile(key, std::string(kKey) + "\n");
@@ -193,17 +160,17 @@ TEST_F(Ztnid, MasksAsTheLibraryUnmaskRestoresAndScopesDiffer) {
     Outcome back = RunZtnid({"unmask", dir / "masked.csv", "-o", dir / "back.csv", "--map", map,
                              "--keyed", "nid=hr", "--key-env", "ZT_TEST_NID_KEY"});
     EXPECT_EQ(back.status, 0) << back.err;
-    Outcome crm = Mask({SamplePath(), "--map", map, "--keyed", "nid=crm", "--key-file", key});
-    Rows other = CsvOf(crm.out);
+    Mask({SamplePath(), "-o", dir / "crm.csv", "--map", map, "--keyed", "nid=crm", "--key-file",
+          key});
     KEYEDKEY k;
     char err[KEYED_ERR_CHARS];
     ASSERT_TRUE(KeyedDecodeKey(kKey, std::strlen(kKey), &k, err));
     KEYED* lib = KeyedOpen(&k, u"format=(FR=15X,UK=2X-6X-1C)", "hr", 2, err);
     ASSERT_NE(lib, nullptr) << err;
     Rows in = CsvRows(SamplePath()), masked = CsvRows(dir / "masked.csv");
-    Rows restored = CsvRows(dir / "back.csv");
-    ASSERT_TRUE(masked.size() == in.size() && restored.size() == in.size());
-    ASSERT_EQ(other.size(), in.size());
+    Rows restored = CsvRows(dir / "back.csv"), other = CsvRows(dir / "crm.csv");
+    ASSERT_TRUE(masked.size() == in.size() && restored.size() == in.size() &&
+                other.size() == in.size());
     const size_t ctry = 4, nid = 5;
     long changed = 0, same = 0;
     for (size_t r = 0; r < in.size(); ++r) {
@@ -211,9 +178,7 @@ TEST_F(Ztnid, MasksAsTheLibraryUnmaskRestoresAndScopesDiffer) {
         Args row = in[r];
         row[nid] = want;
         EXPECT_EQ(masked[r], row) << "row " << r + 1;
-        /* the format's layout, the same number */
         EXPECT_EQ(restored[r][nid], LibraryAnswer(lib, true, in[r][ctry], want)) << r + 1;
-        EXPECT_EQ(Compact(restored[r][nid]), want == kNull ? kNull : Compact(in[r][nid])) << r + 1;
         bool value = want != kNull && want.find_first_not_of(' ') != std::string::npos;
         changed += value && want != in[r][nid];
         same += value && other[r][nid] == want;
