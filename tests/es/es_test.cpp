@@ -7,10 +7,13 @@
 
 using ctest::U8;
 
-/* Set-up: column checks, the flag word of a format operand and the destination's code. */
-TEST(ES, Init) {
+/* Set-up: column checks, the flag word of a format operand and the destination's code; worked
+** values, layouts by format and destination length, blanks by destination type.  Each refusal:
+** the row routine's status and message, then its counter through the entry; with debug on, the
+** routine logs a refusal's message and the row processing logs it again. */
+TEST(ES, SetUpAndMasks) {
     const uint16_t M = MODE_MASK, R = MODE_RANDOM;
-    const ctest::InitCase cases[] = {
+    const ctest::InitCase inits[] = {
         {u"", M, 1, 20, 1, 8, 0, 0, nullptr, 0, 1},      {u"", M, 1, 20, 1, 7, 257, 0},
         {u"", M, 1, 255, 33, 255, 0, 0, nullptr, 0, 37}, {u"", M, 1, 256, 1, 20, 257, 0},
         {u"", M, 5, 20, 1, 20, 7, 0}, {u"", R, 5, 2, 1, 20, 0, 0, nullptr, 0, 1}, /* random: source unchecked */
@@ -19,11 +22,7 @@ TEST(ES, Init) {
         {u",format=(spain=7X 1X)", M, 1, 20, 1, 20, 0, ES_OUT_BLANK}, {u",format=(ES=7X  1X)", M, 1, 20, 1, 20, 0, 0},
         {u",format=8X", M, 1, 20, 1, 20, 0, 0},
     };
-    for (auto& k : cases) ctest::ExpectInit(InitCountryES, std::u16string(u"switch=\"ES") + k.ops, k);
-}
-
-/* Worked values, layouts by format and destination length, blanks by destination type. */
-TEST(ES, MaskRows) {
+    for (auto& k : inits) ctest::ExpectInit(InitCountryES, std::u16string(u"switch=\"ES") + k.ops, k);
     const char16_t* V = u",validate=y";
     struct { const char16_t *fmt, *in, *out; int32_t destLength = 11; int16_t destType = 1; } cases[] = {
         {V, u"1234567L", u"2044628C"},   {V, u"1234567-L", u"2044628-C"}, {V, u"X1234567L", u"X2044628C"},
@@ -39,25 +38,20 @@ TEST(ES, MaskRows) {
         {V, u"", u""},                 {V, u"        ", u"", 11, 2}, {V, u"         ", u"", 11, 33},
     };
     for (auto& k : cases) ctest::ExpectRow(ctest::Ops(u"ES", k.fmt), k.destLength, k.destType, k.in, k.out);
-}
-
-/* Each refusal: the row routine's status and message, then its counter through the entry; with
-** debug on, the routine logs a refusal's message and the row processing logs it again. */
-TEST(ES, Refusals) {
     const char16_t* fmt = u"0x3a: Invalid NIF/NIE Format!";
     const char16_t* nie = u"0x3a: Invalid NIE Format/Unmatching Separators found";
     const char16_t* part = u"0x102: Invalid NIF/NIE Format!";
-    const uint16_t V = MODE_VALIDATE;
-    const ctest::Refusal cases[] = {
+    const uint16_t VM = MODE_VALIDATE;
+    const ctest::Refusal refusals[] = {
         {0, u"12345678Z", 58, fmt}, /* nine characters, no separator at 8 */
         {0, u"x1234567L", 58, fmt}, /* only an upper-case X starts a NIE */
         {0, u"12 4567L", 58, fmt},   {0, u"X-1234567 L", 58, nie},  {0, u"Y-1234567-L", 58, nie},
         {0, u"ABCDEFGHIJ", 257, u"0x101: Invalid Length!"},
         {0, u"X12345678", 0, nullptr}, /* check letter not read without validation */
-        {V, u"1234567A", 258, part}, {V, u"X-1234567-l", 258, part},
-        {V, u"12345A7L", 58, fmt}, /* bad digit reported before the letter */
+        {VM, u"1234567A", 258, part}, {VM, u"X-1234567-l", 258, part},
+        {VM, u"12345A7L", 58, fmt}, /* bad digit reported before the letter */
     };
-    for (auto& k : cases) ctest::ExpectRefusal(MaskCountryES, 0, u"switch=\"ES", 11, k);
+    for (auto& k : refusals) ctest::ExpectRefusal(MaskCountryES, 0, u"switch=\"ES", 11, k);
     testlog::LogFile log;
     {
         hostemu::ColumnMap m = ctest::Map(u"switch=\"ES,validate=y,debug=y", 11);

@@ -61,12 +61,14 @@ static std::string Malformed(const std::string& value) {
     return KeyOf(v) == v.substr(13) ? "" : "key";
 }
 
-/* Set-up: flag word and message of a format operand, the column checks and type codes. */
-TEST(FR, Init) {
+/* Set-up: flag word and message of a format operand, the column checks and type codes.  Then
+** worked values, layouts and blanks through the entry (out null: refused as invalid data); the
+** sex digit by source month. */
+TEST(FR, SetUpAndMasks) {
     const char16_t *bad = u"NID ERROR 0xffffffff :Invalid Format for source data value", *ok = u"untouched";
     const char16_t* f15 = u"(FR=15X)";
     const uint16_t M = MODE_MASK, R = MODE_RANDOM;
-    const ctest::InitCase cases[] = {
+    const ctest::InitCase inits[] = {
         {u"", M, 1, 20, 1, 20, 0, 0x2E, ok},                {u"5X2C8X", M, 1, 20, 1, 20, 0, 0x2E, ok},
         {u"(IT=16X)", M, 1, 20, 1, 20, 0, 0x2E, ok},        {u"(FR=5x2c6x-2x)", M, 1, 20, 1, 20, 0, 0x16E, ok},
         {u"(france=5x2c8x)", M, 1, 20, 1, 20, 0, 0x12F, ok}, {u"(FR=5X2C8X )", M, 1, 20, 1, 20, 0, 0x12F, ok},
@@ -80,13 +82,8 @@ TEST(FR, Init) {
         {f15, M, 1, 20, 30, 300, 257, 0, nullptr, 1, 31}, {f15, R, 9, 3, 1, 20, 0, 0x13F, ok, -7, 1},
         {f15, R, 1, 20, 10, 20, 8, 0, nullptr, -7, -7},
     };
-    for (auto& k : cases)
+    for (auto& k : inits)
         ctest::ExpectInit(InitCountryFR, std::u16string(u"switch=\"FR") + (*k.ops ? u",format=" : u"") + k.ops, k);
-}
-
-/* Worked values, layouts and blanks through the entry (out null: refused as invalid data); the
-** sex digit by source month. */
-TEST(FR, MaskRows) {
     struct { const char16_t *fmt, *in, *out; int32_t destLength = 20; int16_t destType = 1; } cases[] = {
         {u"", u"185057511234529", u"283027511108627"},         {u"15X", u"185057511234529", u"283025711108628"},
         {u"7C8X", u"185057511234529", u"185057511108627"},     {u"1X9C5X", u"185057511234529", u"285057511208644"},
@@ -150,8 +147,10 @@ TEST(FR, Refusals) {
 }
 
 /* Examples (v valid, u step up, d step down); for every index, sorted lists, steps to the
-** nearest valid number and a draw ending (on draws 0, 1, ...: the lowest valid number). */
-TEST(FR, CommuneTable) {
+** nearest valid number and a draw ending (on draws 0, 1, ...: the lowest valid number).  Scripted
+** draws give exact values (13 characters: plus the key); real draws: sex 1 and 2 four times in
+** ten, 7 and 8 once, each department index but 96 once in 97. */
+TEST(FR, CommunesAndRandom) {
     struct { int d, c; char op; int want; } cases[] = {
         {97, 135, 'v', 0},   {97, 134, 'v', 1},   {75, 120, 'v', 1},   {75, 121, 'v', 0},   {13, 119, 'v', 1},
         {0, 1, 'v', 0},      {0, 44, 'v', 1},     {0, 76, 'v', 1},     {0, 151, 'v', 1},    {92, 74, 'v', 0},
@@ -185,19 +184,14 @@ TEST(FR, CommuneTable) {
         EXPECT_EQ(RandomCommuneFR(d), lowest) << d;
         EXPECT_EQ(ctest::ScriptedDraws::taken, size_t(lowest)) << d;
     }
-}
-
-/* Scripted draws give exact values (13 characters: plus the key); real draws: sex 1 and 2
-** four times in ten, 7 and 8 once, each department index but 96 once in 97. */
-TEST(FR, Random) {
-    struct { const char16_t* fmt; int32_t destLength; std::vector<uint32_t> draws; std::string out; } cases[] = {
+    struct { const char16_t* fmt; int32_t destLength; std::vector<uint32_t> draws; std::string out; } scripted[] = {
         {u"", 20, {0, 50, 4, 75, 111, 345}, "150057511234595"}, {u"", 20, {8, 0, 0, 96, 0, 1, 2}, "700012B00200234"},
         {u"5X2C6X-2X", 16, {9, 99, 11, 20, 5, 7}, "899122A006007-34"},
         {u"5X2C6X-2X", 15, {9, 99, 11, 20, 5, 7}, "899122A00600734"},
         {u"13X 2X", 30, {9, 99, 11, 20, 5, 7}, "899122A006007 34"},
         {u"", 20, {3, 1, 2, 20, 1, 5, 999}, "101032A006999"}, /* 2A/002 excluded: drawn again */
     };
-    for (auto& k : cases) {
+    for (auto& k : scripted) {
         std::string want = k.out.size() == 13 ? k.out + KeyOf(k.out) : k.out;
         ctest::ExpectDrawn(ctest::Ops(u"FR", k.fmt, u",method=random"), k.destLength, k.draws, want);
     }

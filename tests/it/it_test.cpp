@@ -9,11 +9,13 @@
 
 using ctest::U8;
 
-/* Set-up: the flag word and message of each format, the column checks. */
-TEST(IT, Init) {
+/* Set-up: the flag word and message of each format, the column checks.  Worked values through
+** the entry: layouts; lower case, a wrong control character and mixed separators pass without
+** validation; substitution letters carried over; blanks. */
+TEST(IT, SetUpAndMasks) {
     const char16_t *notFound = u"NID ERROR Format Value Not Found: Default Format used\n", *ok = u"untouched";
     const uint16_t M = MODE_MASK, R = MODE_RANDOM;
-    const ctest::InitCase cases[] = {
+    const ctest::InitCase inits[] = {
         {u"format=(IT=3C-3C-5C-5X)", M, 1, 20, 1, 19, 0, IT_COMMUNE | IT_HYPHEN, ok},
         {u"format=(italy=6x9c1x)", M, 1, 20, 1, 19, 0, IT_NAMES | IT_COMPACT, ok},
         {u"format=(IT=3X 3X 5X 4C1X)", M, 1, 20, 1, 19, 0, IT_NAMES | IT_DATE | IT_BLANK, ok},
@@ -26,12 +28,7 @@ TEST(IT, Init) {
         {u"", R, 9, 20, 3, 19, 8, 0, u"NID ERROR  0x8 :Destination Column Type Not Supported\n"},
         {u"", R, 9, 20, 1, 256, 257, 0, u"NID ERROR  0x101 :Destination Column Length Not Supported\n"},
     };
-    for (auto& k : cases) ctest::ExpectInit(InitCountryIT, k.ops, k);
-}
-
-/* Worked values through the entry: layouts; lower case, a wrong control character and mixed
-** separators pass without validation; substitution letters carried over; blanks. */
-TEST(IT, MaskRows) {
+    for (auto& k : inits) ctest::ExpectInit(InitCountryIT, k.ops, k);
     struct { const char16_t *fmt, *in, *out; int32_t destLength = 19; int16_t destType = 1; } cases[] = {
         {u"", u"BNCLCU80A01D612U", u"BNCLCU05R20I590Y"},        {u"", u"bnclcu80a01d612u", u"BNCLCU05R20I590Y"},
         {u"", u"BNCLCU80A01D612A", u"BNCLCU05R20I590Y"},        {u"", u"BNCLCU80A01D61NJ", u"BNCLCU05R20I59LB"},

@@ -120,8 +120,11 @@ static std::u16string RandomNumberES(std::mt19937_64& g) {
 
 /* Each of count drawn values masks to a value of its length that the exit's validation
 ** accepts and that unmasks back (so distinct values give distinct results); another key or
-** scope gives an unrelated mapping, and the wrong key does not unmask. */
-TEST(KeyedBijection, Sampled) {
+** scope gives an unrelated mapping, and the wrong key does not unmask.  Under each format the
+** result matches a pattern: "*" any replaced character, "#" a substitution letter, anything
+** else itself (copied characters and separators); the layout is no part of the mapping (a table
+** masked in another layout still joins). */
+TEST(Keyed, SampledBijectionAndFormats) {
     using Draw = std::u16string (*)(std::mt19937_64&);
     struct { uint16_t country; const char16_t *code, *format; Draw draw; int count; } rows[] = {
         {FR, u"FR", u"", RandomNirFR, 250000},        {FR, u"FR", u"15X", RandomNirFR, 100000},
@@ -161,14 +164,8 @@ static std::u16string WithControlIT(std::u16string s) {
 static std::u16string Compact(std::u16string s) {
     s.erase(std::remove_if(s.begin(), s.end(), [](char16_t c) { return c == u' ' || c == u'-' || c == u'.'; }), s.end());
     return s;
-}
-
-/* The result matches a pattern: "*" any replaced character, "#" a substitution letter,
-** anything else itself (copied characters and separators).  The layout is no part of the
-** mapping: a table masked in another layout still joins. */
-TEST(KeyedFormats, CopiedFieldsAndLayouts) {
     const std::u16string it = WithControlIT(u"RSSMRA85T50A562"), omo = WithControlIT(u"RSSMRA85T50A5MN");
-    struct { uint16_t country; const char16_t* operands; std::u16string in; const char* pattern; } rows[] = {
+    struct { uint16_t country; const char16_t* operands; std::u16string in; const char* pattern; } patterns[] = {
         {FR, u"", u"185057511234529", "*****75********"}, {FR, u"", u"1850575112345 29", "*****75****** **"},
         {FR, u"format=(FR=5X2C6X-2X)", u"185057511234529", "*****75******-**"},
         {FR, u"format=(FR=1X9C5X)", u"185052A00412329", "*85052A004*****"},
@@ -182,7 +179,7 @@ TEST(KeyedFormats, CopiedFieldsAndLayouts) {
         {UK, u"format=(UK=2X.2X.2X.2X.1C)", u"AB123456", "**.**.**.**"},
         {ES, u"", u"1234567 L", "******* *"}, {ES, u"format=(ES=7X-1X)", u"X1234567L", "X-*******-*"},
     };
-    for (const auto& r : rows) {
+    for (const auto& r : patterns) {
         Masker m(kKey1, r.operands);
         std::u16string y = m.run(r.country, r.in);
         std::string p = r.pattern;

@@ -73,8 +73,9 @@ protected:
 };
 
 /* mask and keyed_mask give what ztnid gives, keyed_unmask takes it back, check names the skips;
-** the deterministic functions serve indexes and generated columns. */
-TEST_F(SqliteExt, MasksAsTheZtnidProgramAndServesIndexes) {
+** the deterministic functions serve indexes and generated columns; single values, keyed ones
+** included, give the result, NULL, or the error message. */
+TEST_F(SqliteExt, MasksAsZtnidServesIndexesAndAnswersSingleValues) {
     EXPECT_EQ(Value("SELECT count(*) || ' rows, ' || count(z.nid) || ' masked, ' ||"
                     " sum(ztnid_mask(p.nid, p.country) IS NOT z.nid) || ' differ'"
                     " FROM people p JOIN people_ztnid z USING (id)"),
@@ -101,10 +102,6 @@ TEST_F(SqliteExt, MasksAsTheZtnidProgramAndServesIndexes) {
     EXPECT_EQ(Value(lookup), Value("SELECT id FROM people_ztnid WHERE nid = '" + masked + "'"));
     // random is not deterministic: refused where the result must be.
     EXPECT_NE(Value("CREATE INDEX t_random ON t (ztnid_random(country))").find("non-deterministic"), std::string::npos);
-}
-
-/* Single values, keyed ones included: the result, NULL, or the error message. */
-TEST_F(SqliteExt, AnswersNullsSkipsAndBadInput) {
     struct Case { std::string expr, want; } cases[] = {
         {"ztnid_mask(NULL, 'FR')", "<NULL>"}, {"ztnid_mask('185057511234529', NULL)", "<NULL>"},
         {"ztnid_mask('12345', 'FR')", "<NULL>"}, {"ztnid_check(185057511234529, 'DE')", "not masked"},

@@ -52,8 +52,7 @@ inline PgCluster* Start(std::string* why) {
         *why = "cannot make a temporary directory for the server's user";
     if (!why->empty()) return nullptr;
     c->dir = tmpl;
-    // The watchdog reads a pipe that only this process holds (close-on-exec); at its end,
-    // however the program ends, it stops the server at once and removes the directory.
+    // At the end of a pipe only this process holds, however it ends: stop the server, remove the directory.
     const std::string stop = "p=$(head -n 1 " + c->dir + "/data/postmaster.pid); kill -QUIT $p;"
                              " while kill -0 $p; do sleep 0.1; done; rm -rf " + c->dir;
     if (!popen(("setsid sh -c 'trap \"\" INT TERM HUP; cat; " + stop + "' >/dev/null 2>&1").c_str(), "we"))

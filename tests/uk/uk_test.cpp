@@ -23,13 +23,14 @@ TEST(UK, PrefixTableAndDigitMask) {
         EXPECT_EQ(PrefixPositionUK(bad), -1) << int(bad[0]);
 }
 
-/* Set-up: the flag word follows format, method and destination length; column checks. */
-TEST(UK, Init) {
+/* Set-up: the flag word follows format, method and destination length; column checks.  Worked
+** values: the source's layout kept only where the destination holds it. */
+TEST(UK, SetUpAndMasks) {
     const uint32_t G = UK_FORMAT_GIVEN, P = UK_MASK_PREFIX, C = UK_OUT_COMPACT, G3 = UK_OUT_GROUPS3,
                    G5 = UK_OUT_GROUPS5, H = UK_SEP_HYPHEN, D = UK_SEP_DOT, B = UK_SEP_BLANK,
                    N = UK_OUT_NO_SUFFIX;
     const uint16_t M = MODE_MASK, R = MODE_RANDOM;
-    const ctest::InitCase cases[] = {
+    const ctest::InitCase inits[] = {
         {u"", M, 1, 20, 32, 20, 0, 0, nullptr, 0, 35},       {u"", M, 1, 20, 32, 8, 0, N, nullptr, 0, 35},
         {u"2x-6x-1c", M, 1, 20, 32, 10, 0, G | C | H | P},   {u"2x-6x-1c", M, 1, 20, 32, 11, 0, G | G3 | H | P},
         {u"2x-6x-1c", R, 1, 20, 32, 11, 0, G | G3 | H},      {u"2C-2X-2X-2X-1C", M, 1, 20, 32, 12, 0, G | C | H},
@@ -40,11 +41,7 @@ TEST(UK, Init) {
         {u"", M, 9, 20, 32, 20, 7, 0},                       {u"", R, 9, 20, 32, 20, 0, 0, nullptr, 0, 35},
         {u",format=2C-6X-1C", M, 1, 20, 32, 11, 0, 0},
     };
-    for (auto& k : cases) ctest::ExpectInit(InitCountryUK, ctest::Ops(u"UK", k.ops), k);
-}
-
-/* Worked values; the source's layout kept only where the destination holds it. */
-TEST(UK, MaskRows) {
+    for (auto& k : inits) ctest::ExpectInit(InitCountryUK, ctest::Ops(u"UK", k.ops), k);
     struct { const char16_t *in, *fmt; int32_t destLength; const char16_t* out; } cases[] = {
         {u"JK123456D", u"", 11, u"JK035776D"},        {u"JK-123456-D", u"", 11, u"JK-035776-D"},
         {u"JK-123456-D", u"", 10, u"JK035776D"},      {u"JK 12 34 56 D", u"", 13, u"JK 03 57 76 D"},
