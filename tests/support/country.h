@@ -74,6 +74,12 @@ inline Call Mask(CountryFn fn, uint16_t mode, uint32_t word, const std::u16strin
     return Run(fn, uint16_t(MODE_MASK | mode), u"", 1, 20, 1, 20, destCode, word, in, kind);
 }
 
+/* Operands for a country code, then more; fmt is its format, or operands when it starts with a comma. */
+inline std::u16string Ops(const std::u16string& code, const std::u16string& fmt, const std::u16string& more = u"") {
+    std::u16string ops = u"switch=\"" + code + more;
+    return fmt.empty() || fmt[0] == u',' ? ops + fmt : ops + u",format=(" + code + u"=" + fmt + u")";
+}
+
 /* A map of the column NID (source of type 1 and 20). */
 inline hostemu::ColumnMap Map(const std::u16string& ops, int32_t destLength = 20, int16_t destType = 1) {
     return hostemu::ColumnMap(&KLOColMapWExit, ops, {{u"NID", 1, 20}}, {{u"NID", destType, destLength}});
@@ -135,22 +141,24 @@ inline void ExpectInit(CountryFn fn, const std::u16string& ops, const InitCase& 
 }
 
 /* A refusal: the row routine's status and message ("NID ERROR " msg; null: untouched), nothing
-** written; then through the entry (ops, plus validate=y for MODE_VALIDATE) the row skipped
-** and counted.  Status 0: accepted by the routine. */
+** written; then, for a string, through the entry (ops, plus validate=y for MODE_VALIDATE) the
+** row skipped and counted.  Status 0: accepted by the routine. */
 struct Refusal {
     uint16_t mode;
     const char16_t* in;
     int32_t status;
     const char16_t* msg;
+    int32_t kind = KIND_STRING;
 };
 inline void ExpectRefusal(CountryFn fn, uint32_t word, std::u16string ops, int32_t destLength,
                           const Refusal& k) {
     SCOPED_TRACE(U8(k.in));
-    Call c = Mask(fn, k.mode, word, k.in);
+    Call c = Mask(fn, k.mode, word, k.in, k.kind);
     EXPECT_EQ(c.rc, k.status);
     EXPECT_EQ(U8(c.msg), k.msg ? "NID ERROR " + U8(k.msg) : "untouched");
     if (k.status == 0) return;
     EXPECT_EQ(c.out, u"");
+    if (k.kind != KIND_STRING) return;
     ExpectRow(k.mode & MODE_VALIDATE ? ops + u",validate=y" : ops, destLength, 1, k.in, nullptr, k.status);
 }
 

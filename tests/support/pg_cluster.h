@@ -1,9 +1,6 @@
-/*
-** pg_cluster.h - a throwaway PostgreSQL cluster for the tests of one program: initdb and
-** pg_ctl (as `postgres` when run as root: initdb refuses root) in a temporary directory,
-** listening only on a Unix socket there.  The binaries are the newest
-** /usr/lib/postgresql/N/bin, or $ZT_PG_BINDIR.
-*/
+/* pg_cluster.h - a throwaway PostgreSQL cluster for one program: initdb and pg_ctl (as `postgres`
+** when root) in a temporary directory, on a Unix socket there; binaries of $ZT_PG_BINDIR or the
+** newest /usr/lib/postgresql/N/bin. */
 #ifndef ZT0NID_TESTS_PG_CLUSTER_H
 #define ZT0NID_TESTS_PG_CLUSTER_H
 
@@ -55,8 +52,7 @@ inline PgCluster* Start(std::string* why) {
         *why = "cannot make a temporary directory for the server's user";
     if (!why->empty()) return nullptr;
     c->dir = tmpl;
-    // The watchdog reads a pipe that only this process holds (close-on-exec); at its end,
-    // however the program ends, it stops the server at once and removes the directory.
+    // At the end of a pipe only this process holds, however it ends: stop the server, remove the directory.
     const std::string stop = "p=$(head -n 1 " + c->dir + "/data/postmaster.pid); kill -QUIT $p;"
                              " while kill -0 $p; do sleep 0.1; done; rm -rf " + c->dir;
     if (!popen(("setsid sh -c 'trap \"\" INT TERM HUP; cat; " + stop + "' >/dev/null 2>&1").c_str(), "we"))

@@ -1,10 +1,7 @@
-/*
-** pg_ztnid.h - a PostgreSQL installation that sees this build's ztnid extension, and a small
-** libpq client, for the extension's tests and benchmark.  PostgreSQL finds extensions only
-** beside its own binary: ExtensionTree() copies the binaries into a temporary tree mirroring
-** the installation (every installed file linked, ztnid added), points $ZT_PG_BINDIR (read by
-** pg_cluster.h) at it, and removes it at exit.  Paths come from the build (sql/CMakeLists.txt).
-*/
+/* pg_ztnid.h - a PostgreSQL installation that sees this build's ztnid extension, and a small
+** libpq client.  PostgreSQL finds extensions only beside its binary: ExtensionTree() copies the
+** binaries into a temporary tree mirroring the installation (the rest linked, ztnid added) and
+** points $ZT_PG_BINDIR at it.  Paths come from the build (sql/CMakeLists.txt). */
 #ifndef ZT0NID_TESTS_PG_ZTNID_H
 #define ZT0NID_TESTS_PG_ZTNID_H
 
