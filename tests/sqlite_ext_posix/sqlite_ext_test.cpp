@@ -115,6 +115,7 @@ TEST_F(SqliteExt, MasksAsZtnidServesIndexesAndAnswersSingleValues) {
         {"ztnid_keyed_unmask(ztnid_keyed_mask('X1234567L', 'ES', " + key + ", 'format=(ES=7X-1X)'), 'ES', " + key + ")",
          "X-1234567-L"},
         {"ztnid_keyed_mask('1234567L', 'ES', x'0011')", "<ERROR the key has 2 bytes; AES takes 16, 24 or 32>"},
+        {"ztnid_keyed_mask('1234567L', 'ES', zeroblob(33))", "<ERROR the key has 33 bytes; AES takes 16, 24 or 32>"},
         {"ztnid_keyed_mask('1234567L', 'ES', " + key + ", 'format=(ES=9X)')",
          "<ERROR the format for ES is not one the country accepts>"},
     };
